@@ -1,0 +1,34 @@
+# Convenience entry points; CMake presets do the work (see CMakePresets.json).
+JOBS ?= $(shell nproc)
+ENCODER_ARGS ?=
+
+.PHONY: deps build run test asan tsan bench clean
+
+deps:
+	./scripts/install-deps
+
+build: deps
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS)
+
+run: build
+	./build/bin/kestrava-encoder $(ENCODER_ARGS)
+
+test: build
+	ctest --preset default -j $(JOBS)
+
+asan: deps
+	cmake --preset asan
+	cmake --build --preset asan -j $(JOBS)
+	ctest --preset asan -j $(JOBS)
+
+tsan: deps
+	cmake --preset tsan
+	cmake --build --preset tsan -j $(JOBS)
+	ctest --preset tsan -j $(JOBS)
+
+bench: build
+	for b in build/bench/bench_*; do $$b; done
+
+clean:
+	rm -rf build build-asan build-tsan

@@ -1,0 +1,12 @@
+#include "logging/StdoutLogSink.h"
+
+#include <cstdio>
+
+namespace KestravaLogger {
+
+void StdoutLogSink::writeLine(const char* line, std::size_t length) {
+    std::fwrite(line, 1, length, stdout);
+    std::fflush(stdout);
+}
+
+}  // namespace KestravaLogger

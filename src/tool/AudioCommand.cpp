@@ -1,0 +1,3 @@
+#include "tool/Commands.h"
+
+int runAudioCommand(int, char**) { return commandNotAvailable("audio"); }

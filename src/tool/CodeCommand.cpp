@@ -1,0 +1,3 @@
+#include "tool/Commands.h"
+
+int runCodeCommand(int, char**) { return commandNotAvailable("code"); }

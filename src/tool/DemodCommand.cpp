@@ -1,0 +1,3 @@
+#include "tool/Commands.h"
+
+int runDemodCommand(int, char**) { return commandNotAvailable("demod"); }

@@ -1,0 +1,3 @@
+#include "tool/Commands.h"
+
+int runEncodeCommand(int, char**) { return commandNotAvailable("encode"); }

@@ -1,0 +1,3 @@
+#include "tool/Commands.h"
+
+int runEntropyCommand(int, char**) { return commandNotAvailable("entropy"); }

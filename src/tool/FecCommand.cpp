@@ -1,0 +1,3 @@
+#include "tool/Commands.h"
+
+int runFecCommand(int, char**) { return commandNotAvailable("fec"); }

@@ -1,0 +1,3 @@
+#include "tool/Commands.h"
+
+int runNetifsCommand(int, char**) { return commandNotAvailable("netifs"); }

@@ -1,0 +1,3 @@
+#include "tool/Commands.h"
+
+int runParamNameCommand(int, char**) { return commandNotAvailable("param-name"); }

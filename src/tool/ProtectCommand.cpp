@@ -1,0 +1,3 @@
+#include "tool/Commands.h"
+
+int runProtectCommand(int, char**) { return commandNotAvailable("protect"); }

@@ -1,0 +1,3 @@
+#include "tool/Commands.h"
+
+int runTablesCommand(int, char**) { return commandNotAvailable("tables"); }

@@ -1,0 +1,3 @@
+#include "tool/Commands.h"
+
+int runTestSignalCommand(int, char**) { return commandNotAvailable("test-signal"); }
