@@ -342,6 +342,7 @@ TEST(ParamIdNameTest, TableIndexTestIsUnsigned) {
     const struct {
         std::int32_t number;
         bool inRange;
-    } cases[] = {{INT_MIN, false}, {ID_NONE, false}, {0, true}, {14689, true}, {ID_IDCOUNT, false}, {INT_MAX, false}};
+    } cases[] = {{INT_MIN, false}, {ID_NONE, false},    {0, true},
+                 {14689, true},    {ID_IDCOUNT, false}, {INT_MAX, false}};
     for (const auto& c : cases) EXPECT_EQ(isParamIdIndex(c.number), c.inRange) << c.number;
 }
