@@ -1,0 +1,56 @@
+#include "codec/BackwardLpc16.h"
+
+#include "codec/CodecKernels.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr double smallestNormal = 0x1p-1022;
+
+// The reciprocal of the floored energy; a NaN energy gives the floor.
+double floorReciprocal(double energy) { return 1.0 / (energy > smallestNormal ? energy : smallestNormal); }
+
+}  // namespace
+
+BackwardLpc16::BackwardLpc16() : analysisFrame{}, coefTable{}, predictionLimit(1.5), historyScale(128) {
+    std::memcpy(taperTable, taperBank, sizeof taperTable);
+}
+
+void BackwardLpc16::update(const ChannelHistory<double>& history) { update(history, codecKernels()); }
+
+void BackwardLpc16::update(const ChannelHistory<double>& history, const CodecKernels& kernels) {
+    double* x = analysisFrame + guard;
+    const std::uint32_t n = std::min(history.fillCount, ringLength);
+
+    // Fill: the n newest samples right-aligned, oldest first, zeros before them.
+    std::fill(x, x + (ringLength - n), 0.0);
+    for (std::uint32_t j = 0; j < n; ++j) {
+        x[ringLength - n + j] = history.samples[(history.writePos - n + j) % ringLength];
+    }
+
+    // Taper: a 2e-point window for 16..31 samples, else the 32-point one; rising pass first.
+    const int e = (n >= 16 && n <= 31) ? static_cast<int>(n / 2) : 16;
+    const double* taper = taperTable[e];
+    for (int k = 0; k < 16; ++k) x[ringLength - n + k] = x[ringLength - n + k] * taper[k];
+    for (int k = 0; k < 16; ++k) x[112 + k] = x[112 + k] * taper[16 + k];
+
+    double r[16];
+    kernels.lpc16Correlate(x, r);
+
+    // Levinson-Durbin: reciprocal of the floored energy first, then the product; no stability test.
+    double k = r[1] * floorReciprocal(r[0]);
+    coefTable[1][1] = k;
+    double energy = (1.0 - k * k) * r[0];
+    for (int m = 2; m <= order; ++m) {
+        const double* prev = coefTable[m - 1];
+        double s = 0.0;
+        for (int i = 1; i < m; ++i) s = s + prev[i] * r[m - i];
+        k = (r[m] - s) * floorReciprocal(energy);
+        double* row = coefTable[m];
+        for (int i = 1; i < m; ++i) row[i] = prev[i] - k * prev[m - i];
+        row[m] = k;
+        energy = energy * (1.0 - k * k);
+    }
+}

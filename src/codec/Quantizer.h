@@ -1,0 +1,22 @@
+#pragma once
+
+#include "codec/LevelClass.h"
+
+#include <type_traits>
+
+// The quantiser record of one coded channel: eight level classes, the floor of the channel's step
+// factor and its minimum step. Only N = 1 exists (double: codec versions 1 and 2; float: version 3).
+// Built complete by its constructor; afterwards only minStepFactor and minStep change (rate control).
+template <class T, int N>
+struct alignas(64) Quantizer {
+    static_assert(N == 1 && (std::is_same_v<T, double> || std::is_same_v<T, float>));
+
+    Quantizer();
+
+    T minStepFactor;                          // 100000 until rate control sets it (float generation)
+    LevelClass<T> levelClasses[levelClassCount];
+    T minStep;                                // 2^-15 until rate control sets it
+};
+
+extern template struct Quantizer<double, 1>;
+extern template struct Quantizer<float, 1>;
