@@ -42,6 +42,12 @@ void PreFilter::process(float* samples, std::uint32_t count, const CodecKernels&
     bandLevel = sanitise(bandLevel, 4e27f, -3.9e27f);
     highPassLastInput = sanitise(highPassLastInput, 4e27, -3.9e27);
     highPassLastOutput = sanitise(highPassLastOutput, 4e27, -3.9e27);
+    // The band-pass rings get the same rule: one non-finite sample would otherwise pin bandLevel
+    // at 1 for the life of the codec state.
+    for (int i = 0; i < 4; ++i) {
+        bandPassInput[i] = sanitise(bandPassInput[i], 4e27, -3.9e27);
+        bandPassOutput[i] = sanitise(bandPassOutput[i], 4e27, -3.9e27);
+    }
 
     float q = bandReciprocal(bandLevel);
     double e[chunk];

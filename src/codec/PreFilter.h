@@ -10,8 +10,8 @@ struct CodecKernels;
 // when built. Used by one thread at a time; never allocates.
 struct PreFilter {
     // Replaces each of the count samples by the smoother's output. Sanitises the state first (also
-    // for count 0): a level, `smoothed` or high-pass value at or beyond +-4e27, infinite or NaN
-    // becomes 0, one between -4e27 and -3.9e27 becomes -3.9e27.
+    // for count 0): a level, `smoothed`, high-pass or band-pass value at or beyond +-4e27, infinite
+    // or NaN becomes 0, one between -4e27 and -3.9e27 becomes -3.9e27.
     void process(float* samples, std::uint32_t count);
     void process(float* samples, std::uint32_t count, const CodecKernels& kernels);
 
