@@ -8,51 +8,94 @@ extern const CodecKernels avx2Kernels;
 
 namespace {
 
+// Named accumulators, two lags at a time, so that each lane's chain stays in a register and the
+// chains of several lanes overlap; every lane still adds its terms in increasing position.
+
 void lpc16Correlate(const double* x, double* r) {
-    for (int lag = 0; lag < 16; ++lag) {
-        double s[4] = {0.0, 0.0, 0.0, 0.0};
-        for (int t = lag & ~3; t < 128; ++t) s[t & 3] = s[t & 3] + x[t] * x[t - lag];
-        r[lag] = ((s[0] + s[1]) + s[2]) + s[3];
+    for (int lag = 0; lag < 16; lag += 2) {
+        const int first = lag & ~3;
+        double a0 = 0.0, a1 = 0.0, a2 = 0.0, a3 = 0.0;  // lanes of `lag`
+        double b0 = 0.0, b1 = 0.0, b2 = 0.0, b3 = 0.0;  // lanes of `lag + 1`
+        for (int t = first; t < 128; t += 4) {
+            const double* p = x + t - lag;
+            a0 = a0 + x[t] * p[0];
+            a1 = a1 + x[t + 1] * p[1];
+            a2 = a2 + x[t + 2] * p[2];
+            a3 = a3 + x[t + 3] * p[3];
+            b0 = b0 + x[t] * p[-1];
+            b1 = b1 + x[t + 1] * p[0];
+            b2 = b2 + x[t + 2] * p[1];
+            b3 = b3 + x[t + 3] * p[2];
+        }
+        r[lag] = ((a0 + a1) + a2) + a3;
+        r[lag + 1] = ((b0 + b1) + b2) + b3;
     }
 }
 
-float laneSum(const float* w, int k, int begin, int end, float (&c)[4]) {
-    for (int t = begin; t < end; ++t) c[t & 3] = c[t & 3] + w[t] * w[t - k];
-    return ((c[0] + c[1]) + c[2]) + c[3];
+struct FloatLanes {
+    float c0 = 0.0f, c1 = 0.0f, c2 = 0.0f, c3 = 0.0f;
+    float total() const { return ((c0 + c1) + c2) + c3; }
+};
+
+// Positions begin..end-1 (begin a multiple of 4, end - begin too) of lags k and k + 1. The lanes are
+// copied into locals so that they stay in registers through the loop.
+void addLanePair(const float* w, int k, int begin, int end, FloatLanes& a, FloatLanes& b) {
+    float a0 = a.c0, a1 = a.c1, a2 = a.c2, a3 = a.c3;
+    float b0 = b.c0, b1 = b.c1, b2 = b.c2, b3 = b.c3;
+    for (int t = begin; t < end; t += 4) {
+        const float* p = w + t - k;
+        a0 = a0 + w[t] * p[0];
+        a1 = a1 + w[t + 1] * p[1];
+        a2 = a2 + w[t + 2] * p[2];
+        a3 = a3 + w[t + 3] * p[3];
+        b0 = b0 + w[t] * p[-1];
+        b1 = b1 + w[t + 1] * p[0];
+        b2 = b2 + w[t + 2] * p[1];
+        b3 = b3 + w[t + 3] * p[2];
+    }
+    a = {a0, a1, a2, a3};
+    b = {b0, b1, b2, b3};
 }
 
 void lpc11Sums(const float* w, std::uint32_t skip, std::uint32_t end, float* r) {
-    for (int k = 0; k < 12; ++k) {
-        float c[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-        r[k] = laneSum(w, k, (k & ~3) + static_cast<int>(skip), static_cast<int>(end), c);
+    for (int k = 0; k < 12; k += 2) {
+        FloatLanes a, b;
+        addLanePair(w, k, (k & ~3) + static_cast<int>(skip), static_cast<int>(end), a, b);
+        r[k] = a.total();
+        r[k + 1] = b.total();
     }
 }
 
 void lpc11EdgeSums(const float* w, float* r) {
-    for (int k = 0; k < 12; ++k) {
-        float c[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-        laneSum(w, k, k & ~3, (k & ~3) + 12, c);
-        r[k] = laneSum(w, k, 308, 320, c);
+    for (int k = 0; k < 12; k += 2) {
+        FloatLanes a, b;
+        addLanePair(w, k, k & ~3, (k & ~3) + 12, a, b);
+        addLanePair(w, k, 308, 320, a, b);
+        r[k] = a.total();
+        r[k + 1] = b.total();
     }
 }
 
 void lpc5Correlate(const double* w, double* r) {
-    for (int k = 0; k < 6; ++k) {
-        double even = 0.0;
-        double odd = 0.0;
-        for (int i = 0; i < 32; ++i) {
-            even = even + w[2 * i] * w[2 * i - k];
-            odd = odd + w[2 * i + 1] * w[2 * i + 1 - k];
+    for (int k = 0; k < 6; k += 2) {
+        double evenA = 0.0, oddA = 0.0, evenB = 0.0, oddB = 0.0;
+        for (int i = 0; i < 64; i += 2) {
+            evenA = evenA + w[i] * w[i - k];
+            oddA = oddA + w[i + 1] * w[i + 1 - k];
+            evenB = evenB + w[i] * w[i - k - 1];
+            oddB = oddB + w[i + 1] * w[i - k];
         }
-        r[k] = even + odd;
+        r[k] = evenA + oddA;
+        r[k + 1] = evenB + oddB;
     }
 }
 
 void lpc3Correlate(const float* b, float* r) {
-    for (int k = 0; k < 4; ++k) {
-        float s[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-        for (int j = 0; j < 32; ++j) s[j & 3] = s[j & 3] + b[j] * b[j - k];
-        r[k] = ((s[0] + s[1]) + s[2]) + s[3];
+    for (int k = 0; k < 4; k += 2) {
+        FloatLanes lagK, lagNext;
+        addLanePair(b, k, 0, 32, lagK, lagNext);
+        r[k] = lagK.total();
+        r[k + 1] = lagNext.total();
     }
 }
 
