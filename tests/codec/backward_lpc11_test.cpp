@@ -122,3 +122,30 @@ TEST_F(Lpc11, CountWrappingWithoutAResetReentersTheFillingPhase) {
     EXPECT_TRUE(history->sumsStale);
     for (int m = 1; m <= 11; ++m) EXPECT_EQ(lpc->coefTable[m][1], 0.0f) << m;
 }
+
+// Bit patterns from an independent single-precision model of the analysis, written from its
+// description: through the filling phase, the first full frame and the carried middle sums, with
+// the write position wrapping twice.
+TEST_F(Lpc11, RunThroughAllPhasesMatchesTheIndependentModel) {
+    const struct {
+        std::uint32_t fillCount;
+        std::uint32_t a1, a2, a11;
+    } checks[] = {
+        {100, 0xBE6A76D6, 0xBE6983C4, 0x3EE520C2}, {319, 0xBE1FF9F4, 0xBE1E71C1, 0x3F050577},
+        {320, 0xBE1DE615, 0xBE1C5AA7, 0x3F063E97}, {321, 0xBE1AEAC4, 0xBE19C71F, 0x3F072583},
+        {500, 0xBE1C9B4D, 0xBE1C6F04, 0x3F038CE9}, {700, 0xBE1EF7E5, 0xBE1EE9B2, 0x3F0327AD},
+    };
+    std::size_t next = 0;
+    for (int i = 0; i <= 700; ++i) {
+        lpc->update(*history);
+        if (next < std::size(checks) && history->fillCount == checks[next].fillCount) {
+            SCOPED_TRACE(checks[next].fillCount);
+            EXPECT_EQ(bits(lpc->coefTable[11][1]), checks[next].a1);
+            EXPECT_EQ(bits(lpc->coefTable[11][2]), checks[next].a2);
+            EXPECT_EQ(bits(lpc->coefTable[11][11]), checks[next].a11);
+            ++next;
+        }
+        push(static_cast<float>(((i * 37) % 101 - 50) / 64.0));
+    }
+    EXPECT_EQ(next, std::size(checks));
+}

@@ -116,3 +116,30 @@ TEST_F(Lpc3, EdgesTaperTheOldestAndNewestSlots) {
         }
     }
 }
+
+// Bit patterns from an independent single-precision model of the order-3 analysis, written from its
+// description: both edges on a short history, a partly and a fully used ring, and a wrapped ring.
+TEST_F(Lpc3, CoefficientsMatchTheIndependentModel) {
+    const struct {
+        std::uint32_t fillCount;
+        std::uint32_t a1, a2, a3;
+    } checks[] = {{5, 0xBF4C0DD6, 0xBF08B36E, 0xBE0B830A},
+                  {20, 0xBEF99002, 0xBEB43576, 0x3E6897EE},
+                  {32, 0xBEEDC262, 0xBE99C7F8, 0x3E90DCB6},
+                  {100, 0xBECDFFBC, 0xBE6FB1FC, 0x3EA6A513}};
+    std::size_t next = 0;
+    for (int i = 0; i <= 100; ++i) {
+        if (next < std::size(checks) && history->fillCount == checks[next].fillCount) {
+            SCOPED_TRACE(checks[next].fillCount);
+            lpc->update(*history);
+            EXPECT_EQ(bits(lpc->coefTable[3][1]), checks[next].a1);
+            EXPECT_EQ(bits(lpc->coefTable[3][2]), checks[next].a2);
+            EXPECT_EQ(bits(lpc->coefTable[3][3]), checks[next].a3);
+            ++next;
+        }
+        history->samples[history->writePos] = static_cast<float>(((i * 37) % 101 - 50) / 64.0 * 0.5);
+        history->writePos = (history->writePos + 1) % 32;
+        ++history->fillCount;
+    }
+    EXPECT_EQ(next, std::size(checks));
+}
