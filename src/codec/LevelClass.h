@@ -10,6 +10,26 @@ template <class T>
 struct alignas(64) LevelClass {
     static constexpr std::uint32_t capacity = 4096;
 
+    // The code magnitude for a rounded residual magnitude a (in steps): levelCount - 1 when a, as T,
+    // is at or above the top level; a itself up to linearLimit; else the nearer of the two levels
+    // that enclose a, found by bisection, the upper one on a tie.
+    std::uint32_t indexOf(std::uint32_t a) const {
+        const T value = static_cast<T>(a);
+        if (value >= levels[levelCount - 1]) return levelCount - 1;
+        if (a <= linearLimit) return a;
+        std::uint32_t lo = linearLimit;
+        std::uint32_t hi = levelCount - 1;
+        while (hi - lo > 1) {
+            const std::uint32_t mid = lo + (hi - lo) / 2;
+            if (levels[mid] >= value) {
+                hi = mid;
+            } else {
+                lo = mid;
+            }
+        }
+        return levels[hi] - value > value - levels[lo] ? lo : hi;
+    }
+
     T levels[capacity];
     std::uint32_t levelCount;   // 32 << k for class k
     std::uint32_t levelBits;    // 5 + k: levelCount == 1 << levelBits

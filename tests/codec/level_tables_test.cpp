@@ -136,3 +136,28 @@ TEST(LevelTables, FillingTwiceLeavesTheClassesUnchanged) {
                                  n * sizeof(double)));
     }
 }
+
+TEST(LevelTables, MagnitudesMapToTheNearestLevel) {
+    const struct {
+        int levelClass;
+        std::uint32_t magnitude, index;
+    } cases[] = {
+        {0, 0, 0}, {0, 3, 3}, {0, 4, 4}, {0, 5, 4}, {0, 6, 5}, {0, 46956, 30}, {0, 46957, 31}, {0, 55105, 31}, {0, 60000, 31},
+        {0, 4000000000u, 31}, {1, 9, 8}, {7, 748, 748}, {7, 749, 749}, {7, 65481, 4094}, {7, 65482, 4095}, {7, 65526, 4095},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(quantizers().d->levelClasses[c.levelClass].indexOf(c.magnitude), c.index)
+            << "double class " << c.levelClass << " magnitude " << c.magnitude;
+        EXPECT_EQ(quantizers().f->levelClasses[c.levelClass].indexOf(c.magnitude), c.index)
+            << "float class " << c.levelClass << " magnitude " << c.magnitude;
+    }
+    // A magnitude halfway between two levels takes the upper one.
+    auto halfway = std::make_unique<LevelClass<double>>();
+    const double levels[8] = {0, 1, 2, 4, 6, 9, 13, 20};
+    std::copy(levels, levels + 8, halfway->levels);
+    halfway->levelCount = 8;
+    halfway->linearLimit = 2;
+    EXPECT_EQ(halfway->indexOf(5), 4u);
+    EXPECT_EQ(halfway->indexOf(3), 3u);
+    EXPECT_EQ(halfway->indexOf(11), 6u);
+}
