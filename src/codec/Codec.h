@@ -32,7 +32,9 @@ struct CodecTraits<float, 4> {
 // The coding state of one predictive codec generation: Codec<double, 0> (codec versions 1 and 2)
 // and Codec<float, 4> (codec version 3), the base part of their encoders. Channel A's members (index
 // 0) and the third channel's belong to the thread that runs the block coder, channel B's (index 1) to
-// the encoder's worker thread. Members are read and written directly by the coders.
+// the encoder's worker thread. Members are read and written directly by the coders. Every thread that
+// codes runs with gradual underflow (kestrava::FloatMode::GradualUnderflow): the far end's decoder
+// keeps subnormal values, so flushing them would change the reconstruction.
 template <class T, int N>
 class Codec {
 public:

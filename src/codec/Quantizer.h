@@ -13,7 +13,8 @@ struct alignas(64) Quantizer {
 
     Quantizer();
 
-    T minStepFactor;                          // 100000 until rate control sets it (float generation)
+    T minStepFactor;                          // floor of the step factor; 100000 until the float
+                                              // generation's rate set-up writes it
     LevelClass<T> levelClasses[levelClassCount];
     T minStep;                                // 2^-15 until rate control sets it
 };
