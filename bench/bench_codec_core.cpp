@@ -1,5 +1,6 @@
 // The codec core's per-sample predictor updates and the per-block pre-filter, in the generic and the
-// AVX2 build, as multiples of real time for one channel at 38,400 samples/s ("x_real_time").
+// AVX2 build, as multiples of real time for one channel at 38,400 samples/s ("x_real_time", shown
+// as seconds of audio per second).
 // Each benchmark checks afterwards that its build gives the generic build's bits.
 #include "codec/BackwardLpc11.h"
 #include "codec/BackwardLpc16.h"
