@@ -123,9 +123,9 @@ TEST_F(Lpc11, CountWrappingWithoutAResetReentersTheFillingPhase) {
     for (int m = 1; m <= 11; ++m) EXPECT_EQ(lpc->coefTable[m][1], 0.0f) << m;
 }
 
-// Bit patterns from an independent single-precision model of the analysis, written from its
-// description: through the filling phase, the first full frame and the carried middle sums, with
-// the write position wrapping twice.
+// Bit patterns from a separate single-precision model of the analysis (not this code): through the
+// filling phase, the first full frame and the carried middle sums, with the write position wrapping
+// twice.
 TEST_F(Lpc11, RunThroughAllPhasesMatchesTheIndependentModel) {
     const struct {
         std::uint32_t fillCount;

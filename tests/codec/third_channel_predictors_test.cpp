@@ -117,8 +117,8 @@ TEST_F(Lpc3, EdgesTaperTheOldestAndNewestSlots) {
     }
 }
 
-// Bit patterns from an independent single-precision model of the order-3 analysis, written from its
-// description: both edges on a short history, a partly and a fully used ring, and a wrapped ring.
+// Bit patterns from a separate single-precision model of the order-3 analysis (not this code): both
+// edges on a short history, a partly and a fully used ring, and a wrapped ring.
 TEST_F(Lpc3, CoefficientsMatchTheIndependentModel) {
     const struct {
         std::uint32_t fillCount;
