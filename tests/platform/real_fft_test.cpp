@@ -23,13 +23,18 @@ struct AlignedFloats {
 // The definition: X[k] = sum x[n] e^(-2 pi i k n / N), in long double.
 std::vector<long double> naiveSpectrum(const std::vector<float>& x) {
     const std::size_t n = x.size();
+    std::vector<long double> cosines(n), sines(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        const long double angle = -2.0L * std::numbers::pi_v<long double> * static_cast<long double>(j) / n;
+        cosines[j] = std::cos(angle);
+        sines[j] = std::sin(angle);
+    }
     std::vector<long double> out(n + 2);
     for (std::size_t k = 0; k <= n / 2; ++k) {
         long double re = 0, im = 0;
         for (std::size_t j = 0; j < n; ++j) {
-            const long double angle = -2.0L * std::numbers::pi_v<long double> * static_cast<long double>((k * j) % n) / n;
-            re += x[j] * std::cos(angle);
-            im += x[j] * std::sin(angle);
+            re += x[j] * cosines[(k * j) % n];
+            im += x[j] * sines[(k * j) % n];
         }
         out[2 * k] = re;
         out[2 * k + 1] = im;
