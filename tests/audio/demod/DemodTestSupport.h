@@ -3,6 +3,7 @@
 #include "logging/KestravaInstanceConfig.h"
 #include "logging/LogSink.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -24,15 +25,11 @@ public:
     bool wantsLine() const override { return false; }
     void flush() override {}
 
-    // Waits (up to 10 s) until a text equal to `text` has arrived; returns every text so far.
-    std::vector<std::string> waitFor(const std::string& text) {
+    // Waits (up to 10 s) until `times` texts equal to `text` have arrived; returns every text so far.
+    std::vector<std::string> waitFor(const std::string& text, std::size_t times = 1) {
         std::unique_lock lock(mutex);
-        changed.wait_for(lock, std::chrono::seconds(10), [&] {
-            for (const std::string& t : texts) {
-                if (t == text) return true;
-            }
-            return false;
-        });
+        changed.wait_for(lock, std::chrono::seconds(10),
+                         [&] { return static_cast<std::size_t>(std::count(texts.begin(), texts.end(), text)) >= times; });
         return texts;
     }
 

@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <numbers>
 #include <random>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -173,7 +175,7 @@ TEST(MPXD, AFrameThatDoesNotFitEveryRingGoesIntoNoneAndResets) {
         EXPECT_EQ(ring->writeCount(), 0u) << ring->name();
         EXPECT_EQ(ring->readCount(), 0u) << ring->name();
     }
-    const auto texts = demod.logged.sink->waitFor("Demodulator reset");
+    const auto texts = demod.logged.sink->waitFor("Demodulator reset", 2);  // set-up, then the refusal
     auto logged = [&](const std::string& text) { return std::find(texts.begin(), texts.end(), text) != texts.end(); };
     EXPECT_TRUE(logged("Buffer too full: cannot write 4096 samples in sliding window @ MPXD.rdsReconstructionBuffer"));
     EXPECT_FALSE(logged("Buffer too full: cannot write 4096 samples in sliding window @ MPXD.leftReconstructionBuffer"));
@@ -241,4 +243,31 @@ TEST(MPXD, BothBuildsGiveIdenticalRecords) {
         ASSERT_EQ(a.size(), b.size());
         EXPECT_EQ(std::memcmp(a.data(), b.data(), a.size() * sizeof(Record)), 0) << rate;
     }
+}
+
+TEST(MPXD, InputAppendedFromAnotherThreadGivesTheSameRecords) {
+    const std::vector<float> input = Composite(192000, false).samples(frames10);
+    Demodulation reference(192000);
+    const std::vector<Record> expected = reference.run(input);
+
+    Demodulation demod(192000);
+    std::thread producer([&] {
+        for (std::size_t at = 0; at < input.size(); at += 1000) {
+            const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(1000, input.size() - at));
+            demod.mpxd->inputBuffer().write(input.data() + at, n);
+        }
+    });
+    std::vector<Record> records;
+    std::vector<Record> block(MPXD::hop);
+    while (records.size() < expected.size()) {
+        if (demod.mpxd->inputBuffer().available() < MPXD::frameLength) {
+            std::this_thread::yield();
+            continue;
+        }
+        const std::uint32_t got = demod.mpxd->readOutput(block.data(), MPXD::hop);
+        records.insert(records.end(), block.begin(), block.begin() + got);
+    }
+    producer.join();
+    ASSERT_EQ(records.size(), expected.size());
+    EXPECT_EQ(std::memcmp(records.data(), expected.data(), records.size() * sizeof(Record)), 0);
 }
