@@ -36,7 +36,7 @@ std::int32_t maxDelayMs(const RateLimiterInputs& in) {
     const float f = d / e;
     const float g = f * 1500.0f;
     const float h = g + 50.99f;
-    if (std::isnan(h)) return 50;  // no usable frame length: only the fixed allowance remains
+    if (!std::isfinite(h)) return 50;  // no usable frame length or limit: only the fixed allowance
     if (h >= 2147483647.0f) return std::numeric_limits<std::int32_t>::max();
     if (h <= -2147483648.0f) return std::numeric_limits<std::int32_t>::min();
     return static_cast<std::int32_t>(h);
