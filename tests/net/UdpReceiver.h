@@ -22,6 +22,7 @@ public:
         std::vector<std::uint8_t> bytes;
         int tos = -1;
         int interfaceIndex = -1;
+        std::string source;  // the sender's address as text
     };
 
     // family AF_INET or AF_INET6; address in text form.
@@ -75,7 +76,10 @@ public:
         d.bytes.resize(65536);
         iovec io{d.bytes.data(), d.bytes.size()};
         alignas(cmsghdr) char control[256];
+        sockaddr_storage from{};
         msghdr msg{};
+        msg.msg_name = &from;
+        msg.msg_namelen = sizeof from;
         msg.msg_iov = &io;
         msg.msg_iovlen = 1;
         msg.msg_control = control;
@@ -83,6 +87,13 @@ public:
         const ssize_t n = ::recvmsg(fd, &msg, 0);
         if (n < 0) return std::nullopt;
         d.bytes.resize(static_cast<std::size_t>(n));
+        char text[INET6_ADDRSTRLEN] = {};
+        if (from.ss_family == AF_INET) {
+            inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(&from)->sin_addr, text, sizeof text);
+        } else if (from.ss_family == AF_INET6) {
+            inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6*>(&from)->sin6_addr, text, sizeof text);
+        }
+        d.source = text;
         for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
             if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TOS) d.tos = *reinterpret_cast<unsigned char*>(CMSG_DATA(c));
             if (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_TCLASS) {
