@@ -27,9 +27,10 @@ StreamEncryptor::~StreamEncryptor() = default;
 void StreamEncryptor::installKey() { encryptor.SetKey(activeKey.data(), activeKey.size()); }
 
 void StreamEncryptor::takePendingKey() {
-    std::string pending = config->engine.getText(EngineSettings::TextStreamKey2);
+    // The common case, no pending key, costs one short lock and no allocation.
+    if (config->engine.getText(EngineSettings::TextStreamKey2).empty()) return;
+    std::string pending = config->engine.exchangeText(EngineSettings::TextStreamKey2, "");
     if (pending.empty()) return;
-    config->engine.setText(EngineSettings::TextStreamKey2, "");
     Key decoded{};
     // A pending text that does not decode is reported and dropped; the good active key stays.
     if (decodeKey(pending, decoded)) {

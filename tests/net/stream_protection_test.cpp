@@ -1,6 +1,7 @@
 #include "NetTestConfig.h"
 #include "net/SenderSlot.h"
 #include "net/StreamEncryptor.h"
+#include "net/StreamKeyEntry.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -221,4 +222,32 @@ TEST_F(ProtectionFixture, KeyTextsMustBeExactly32HexDigits) {
     c.settleLog();
     EXPECT_EQ(c.log->count("Failed to decode stream protection key, incorrect length"), static_cast<std::size_t>(invalid));
     EXPECT_EQ(c.statusTexts().size(), static_cast<std::size_t>(invalid));
+}
+
+TEST_F(ProtectionFixture, AnOfferedKeyBecomesThePendingKeyOnlyWhenValid) {
+    const struct {
+        const char* text;
+        bool accepted;
+    } cases[] = {
+        {"", false},
+        {"000102030405060708090a0b0c0d0e0", false},
+        {"0001020304050607 8090a0b0c0d0e0f", false},
+        {"000102030405060708090a0b0c0d0e0g", false},
+        {"000102030405060708090A0B0C0D0E0F", true},
+    };
+    for (const auto& k : cases) {
+        EXPECT_EQ(Networking::offerStreamKey(&c.config, k.text), k.accepted) << k.text;
+        EXPECT_EQ(c.config.engine.getText(EngineSettings::TextStreamKey2), k.accepted ? k.text : "") << k.text;
+    }
+    c.settleLog();
+    // The empty text says nothing; the three bad ones are reported once each.
+    EXPECT_EQ(c.log->count("Failed to decode stream protection key, incorrect length"), 3u);
+    // The accepted text keeps its case and encrypts like the lower-case key at the next packet.
+    c.config.engine.streamProtection = true;
+    StreamEncryptor encryptor(&c.config);
+    const auto packet = std::vector<std::uint8_t>(40, 0x33);
+    const auto upper = protect(encryptor, packet);
+    c.config.engine.setText(EngineSettings::TextStreamKey2, keyText);
+    EXPECT_EQ(protect(encryptor, packet), upper);
+    EXPECT_EQ(c.config.engine.getText(EngineSettings::TextStreamKey1), keyText);
 }
