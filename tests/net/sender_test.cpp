@@ -228,3 +228,18 @@ TEST_F(SenderFixture, ADestinationWhoseInterfaceBindingFailedDoesNotSend) {
     EXPECT_EQ(c.log->count("Failed to bind to interface no-such-if0, interface not found"), 1u);
     EXPECT_EQ(c.log->count("Discarding packets to send"), 1u);  // once per closed period
 }
+
+TEST_F(SenderFixture, AFullQueueRefusesPacketsWithOneMessageAndStopEndsALongPacingWait) {
+    // At one byte per second the first packet puts the next one some 2000 s ahead: the send
+    // thread waits with the ring full.
+    c.config.engine.rateLimit = 1;
+    auto sender = makeSender();
+    const std::vector<std::uint8_t> packet(3000, 0x77);
+    for (int i = 0; i < 300; ++i) sender->enqueue(packet.data(), 3000, TRP::Priority::Frame);
+    c.settleLog();
+    // The length is the one the caller passed, before the cut to 2048; repeats are held back.
+    EXPECT_EQ(c.log->count("Could not put packet of 3000 bytes in buffer - rate limiter buffer full!"), 1u);
+    const auto start = Clock::now();
+    sender.reset();
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+}
