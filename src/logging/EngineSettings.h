@@ -45,6 +45,9 @@ struct EngineSettings {
     // Copies text `index` (0..3); an index outside gives an empty text.
     std::string getText(int index) const;
     void setText(int index, const std::string& text);
+    // Replaces text `index` and returns the old one in one step, so a hand-over cannot lose a
+    // text written between a read and a clear.
+    std::string exchangeText(int index, const std::string& text);
 
 private:
     mutable std::mutex textMutex;
