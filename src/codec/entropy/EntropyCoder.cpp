@@ -1,6 +1,7 @@
 #include "codec/entropy/EntropyCoder.h"
 
 #include "codec/entropy/EntropyMessages.h"
+#include "codec/entropy/MagnitudeCounts.h"
 
 #include <algorithm>
 #include <bit>
@@ -54,16 +55,10 @@ std::uint32_t EntropyCoder::finish(const BitWriter& w, std::uint32_t capacity) {
 
 bool EntropyCoder::buildWideHistogram(const std::int32_t* values, std::uint32_t count, std::uint8_t* buffer,
                                       std::uint32_t capacity, std::int32_t rate, std::uint32_t countBits) {
-    magnitudeCounts.fill(0);
-    escapeCount = 0;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const std::uint32_t m = magnitudeOf(values[i]);
-        if (m < std::uint32_t(WideBinLayout::magnitudeLimit)) {
-            ++magnitudeCounts[m];
-        } else {
-            ++escapeCount;
-        }
-    }
+    std::array<std::uint32_t, 256> counted;
+    MagnitudeCounts::routines().countWide(values, count, counted);
+    std::copy_n(counted.begin(), magnitudeCounts.size(), magnitudeCounts.begin());
+    escapeCount = counted[255];
 
     const WideBinLayout layout(rate);
     binCounts.fill(0);
@@ -160,10 +155,7 @@ EntropyCoder::HeaderResult EntropyCoder::writeHistogram16(const std::int32_t* va
                                                           std::uint8_t* buffer, std::uint32_t capacity) {
     auto& bins = legacy.histogram16;
     bins.fill(0);
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const std::uint32_t m = magnitudeOf(values[i]);
-        if (m < 16u) ++bins[m];
-    }
+    MagnitudeCounts::routines().count16(values, count, bins);
     const std::uint64_t largest = *std::max_element(bins.begin(), bins.end());
     if (largest > 15u) {
         const std::uint64_t q = 15360u / largest;
