@@ -98,6 +98,20 @@ TEST_F(RunLengthCoder, WorkedExampleGivesTheStatedHeaderAndCodes) {
                                                       {-1, "1111"}}));
 }
 
+TEST_F(RunLengthCoder, RunEscapeIsTakenOnlyWhenItIsNotLonger) {
+    // Counts that scale like the worked example's (7, 3, 2, 2, 2), so the stated codes hold:
+    // 0 -> 0 (1 bit), 256 -> 1100010 (7 bits). A run of 13 costs 7 + 3 bits against 13 and
+    // takes the run escape (field 110); a run of 7 would cost 7 + 1 against 5 for the first five
+    // zeros, so all seven go as single zeros.
+    std::vector<std::int32_t> values(13, 0);
+    for (const std::int32_t v : {1, 1, 1, -1, -1, -1, 2, 2, -2, 3, -4, 4, 5, -6, 7}) values.push_back(v);
+    values.insert(values.end(), 7, 0);
+    // 04 ED 24 | 00 1100010 110 | 1110 x3 1111 x3 1010 1010 1011 11001 10001 10000 10010 110111
+    // 1100011 | 0000000
+    EXPECT_EQ(run(values, 256, 1), (std::vector<std::uint8_t>{0x04, 0xED, 0x24, 0x31, 0x6E, 0xEE, 0xFF, 0xFA, 0xAB,
+                                                              0xCC, 0x61, 0x2D, 0xF1, 0x80}));
+}
+
 TEST_F(RunLengthCoder, EdgeTablesAndStreams) {
     // Every value escapes: a zero count for bin 0 and the escape count.
     auto bytes = run({300, -300, 1000}, 256, 1);
