@@ -55,6 +55,7 @@ std::uint32_t EntropyCoder::finish(const BitWriter& w, std::uint32_t capacity) {
 
 bool EntropyCoder::buildWideHistogram(const std::int32_t* values, std::uint32_t count, std::uint8_t* buffer,
                                       std::uint32_t capacity, std::int32_t rate, std::uint32_t countBits) {
+    if (countBits != 3 && countBits != 4) return false;
     std::array<std::uint32_t, 256> counted;
     MagnitudeCounts::routines().countWide(values, count, counted);
     std::copy_n(counted.begin(), magnitudeCounts.size(), magnitudeCounts.begin());

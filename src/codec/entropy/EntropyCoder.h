@@ -42,8 +42,9 @@ public:
     std::uint32_t encodeLegacyAux(const std::int32_t* values, std::uint32_t count, std::uint8_t* buffer,
                                   std::uint32_t capacity);
 
-    // Counts magnitudes, scales the bins, builds the wide code and writes the header. False when
-    // the header does not fit the capacity (nothing written) or the tree build failed.
+    // Counts magnitudes, scales the bins, builds the wide code and writes the header (countBits 3
+    // or 4). False when there are no values, the header does not fit the capacity (nothing
+    // written in either case) or the tree build failed.
     bool buildWideHistogram(const std::int32_t* values, std::uint32_t count, std::uint8_t* buffer,
                             std::uint32_t capacity, std::int32_t rate, std::uint32_t countBits);
 
