@@ -73,6 +73,26 @@ TEST_F(LegacyCoder, CodesFollowTheBuildOrderAndTieBreaks) {
     EXPECT_EQ(run(1, 4, {3, -5, 0}, false)[0], 0x01);
     EXPECT_EQ(codes(-2, 2), (std::map<int, std::string>{{-2, "011"}, {-1, "001"}, {0, "1"}, {1, "000"}, {2, "010"}}));
 
+    // Bin 1 scales to 0 (max 1000) and bin 0 is empty: 0, +1 and -1 all weigh 1, and +-1 go
+    // behind every weight-1 leaf, the zero leaf included. Header 0010 0000 0000 1111.
+    std::vector<std::int32_t> values(1000, 2);
+    values.insert(values.begin(), 1);
+    const auto bytes = run(4, 4, values, false);
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_EQ(bytes[0], 0x20);
+    EXPECT_EQ(bytes[1], 0x0F);
+    EXPECT_EQ(codes(-5, 5), (std::map<int, std::string>{{-5, "10011"},
+                                                        {-4, "10001"},
+                                                        {-3, "101111"},
+                                                        {-2, "0"},
+                                                        {-1, "10110"},
+                                                        {0, "10100"},
+                                                        {1, "10101"},
+                                                        {2, "11"},
+                                                        {3, "101110"},
+                                                        {4, "10000"},
+                                                        {5, "10010"}}));
+
     // r = 16, bins 11, 3, 2, 1, 0, 1 (n = 6).
     run(16, 6, longExample, false);
     const std::map<int, std::string> heavy = {{0, "1"},      {1, "000"},    {-1, "001"},    {2, "0100"},  {-2, "0101"},

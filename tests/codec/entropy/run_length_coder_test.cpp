@@ -126,6 +126,8 @@ TEST_F(RunLengthCoder, EdgeTablesAndStreams) {
     bytes = run({0, 0, 0, 0, 0, 0, 0}, 256, 1);
     EXPECT_EQ(allCodes(), (std::map<int, std::string>{{0, "1"}, {256, "0"}}));
     EXPECT_EQ(bytes, (std::vector<std::uint8_t>{0x00, 0xE0, 0xC0}));
+    // Eighteen zeros: run escape for 13 (field 110), then one for 5 (field 0).
+    EXPECT_EQ(run(std::vector<std::int32_t>(18, 0), 256, 1), (std::vector<std::uint8_t>{0x00, 0xE1, 0x80}));
 
     // 408 zeros: run escapes for 377, 21 and 8, then two single zeros.
     const std::vector<std::int32_t> zeros(408, 0);
