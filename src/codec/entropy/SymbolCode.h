@@ -1,0 +1,10 @@
+#pragma once
+
+#include <cstdint>
+
+// One entry of a code table: the code right-aligned in `code`, sent from bit length-1 down.
+// Length 0: the symbol has no code.
+struct SymbolCode {
+    std::uint64_t code = 0;
+    std::uint32_t length = 0;
+};
