@@ -18,21 +18,16 @@ std::int32_t ErasureCoder::encode(std::int32_t k, std::int32_t m, const std::uin
         return 0;
     }
     const ErasureKernels& kernels = erasureKernels();
-    const auto length = static_cast<std::int32_t>(blockBytes);
-    kernels.xorBlocks(recovery, dataBlocks[0], dataBlocks[1], length);
-    for (std::int32_t j = 2; j < k; ++j) kernels.xorInto(recovery, dataBlocks[j], length);
-    if (m == 1) return 0;
-    if (k + m > 256 || blockBytes % 8 != 0) return -1;
-
-    const ElementRows rows = elementRows(k, m);
-    std::uint8_t* rest = recovery + b;
-    std::memset(rest, 0, (m - 1) * b);
-    const auto s = static_cast<std::int32_t>(blockBytes / 8);
-    if (m <= 4) {
-        accumulatePlainRows(k, m, rows, dataBlocks, rest, s);
-    } else {
-        encodeRow(k, m, rows.start, rows.stride, dataBlocks, rest, s);
+    if (m == 1 || k + m > 256 || blockBytes % 8 != 0) {
+        // Recovery block 0 is the parity whatever follows; only m = 1 makes that the whole answer.
+        const auto length = static_cast<std::int32_t>(blockBytes);
+        kernels.xorBlocks(recovery, dataBlocks[0], dataBlocks[1], length);
+        for (std::int32_t j = 2; j < k; ++j) kernels.xorInto(recovery, dataBlocks[j], length);
+        return m == 1 ? 0 : -1;
     }
+    const ElementRows rows = elementRows(k, m);
+    kernels.encodeBlocks(workspace, k, m, rows.start, rows.stride, dataBlocks, recovery,
+                         static_cast<std::int32_t>(blockBytes / 8));
     return 0;
 }
 
@@ -50,27 +45,6 @@ ErasureCoder::ElementRows ErasureCoder::elementRows(std::int32_t k, std::int32_t
         }
     }
     return {matrix, k};
-}
-
-// The definition of recovery blocks 1 .. m - 1: for every set bit b of bit-row i of element
-// (r - 1, j), data sub-block b of block j is XORed into sub-block i of recovery block r.
-void ErasureCoder::accumulatePlainRows(std::int32_t k, std::int32_t m, ElementRows rows,
-                                       const std::uint8_t* const* dataBlocks, std::uint8_t* recovery,
-                                       std::int32_t s) const {
-    const ErasureKernels& kernels = erasureKernels();
-    for (std::int32_t r = 1; r < m; ++r) {
-        std::uint8_t* block = recovery + (r - 1) * 8 * s;
-        const std::uint8_t* row = rows.start + (r - 1) * rows.stride;
-        for (std::int32_t j = 0; j < k; ++j) {
-            unsigned e = row[j];
-            for (int i = 0; i < 8; ++i) {
-                for (int bit = 0; bit < 8; ++bit) {
-                    if (e & (1u << bit)) kernels.xorInto(block + i * s, dataBlocks[j] + bit * s, s);
-                }
-                e = gf256MulTable[512 + e];
-            }
-        }
-    }
 }
 
 void ErasureCoder::encodeRow(std::int32_t k, std::int32_t m, const std::uint8_t* elements, std::int32_t elementStride,

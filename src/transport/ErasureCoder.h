@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/AlignedNew.h"
+#include "transport/ErasureKernels.h"
 
 #include <cstdint>
 
@@ -19,7 +20,7 @@ class ErasureCoder : public kestrava::AlignedNew {
 public:
     static constexpr std::uint32_t maxBlockBytes = 2048;
     static constexpr std::int32_t maxSubBlockBytes = maxBlockBytes / 8;
-    static constexpr std::int32_t workspaceBytes = 22 * maxSubBlockBytes;  // two windows of 11 combinations
+    static constexpr std::int32_t workspaceBytes = erasureWorkspaceBytes;
     static constexpr std::int32_t matrixBytes = 16256;                     // largest (m - 1) * k with k + m <= 256
 
     // Turns k data blocks of blockBytes bytes into m recovery blocks, written one after another at
@@ -51,9 +52,6 @@ public:
                    const std::uint8_t* const* dataBlocks, std::uint8_t* recovery, std::int32_t subBlockBytes);
 
 private:
-    void accumulatePlainRows(std::int32_t k, std::int32_t m, ElementRows rows, const std::uint8_t* const* dataBlocks,
-                             std::uint8_t* recovery, std::int32_t subBlockBytes) const;
-
     alignas(64) std::uint8_t matrix[matrixBytes];
     alignas(64) std::uint8_t workspace[workspaceBytes];
 };

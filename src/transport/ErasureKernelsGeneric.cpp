@@ -25,6 +25,26 @@ inline __m128i load(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_
 inline void store(std::uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 #endif
 
+#if defined(__SSE2__)
+struct GenericVec {
+    using Type = __m128i;
+    static constexpr int bytes = 16;
+    static Type load(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+    static void store(std::uint8_t* p, Type v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+    static Type bxor(Type a, Type b) { return _mm_xor_si128(a, b); }
+    static Type zero() { return _mm_setzero_si128(); }
+};
+#else
+struct GenericVec {
+    using Type = std::uint64_t;
+    static constexpr int bytes = 8;
+    static Type load(const std::uint8_t* p) { return loadWord(p); }
+    static void store(std::uint8_t* p, Type v) { storeWord(p, v); }
+    static Type bxor(Type a, Type b) { return a ^ b; }
+    static Type zero() { return 0; }
+};
+#endif
+
 struct GenericXor {
     static void xor2(std::uint8_t* out, const std::uint8_t* a, const std::uint8_t* b, std::int32_t n) {
         std::int32_t i = 0;
@@ -63,15 +83,13 @@ struct GenericXor {
     }
 };
 
-void encodeRowGeneric(std::uint8_t* workspace, std::int32_t k, std::int32_t m, const std::uint8_t* elements,
-                      std::int32_t elementStride, const std::uint8_t* const* dataBlocks, std::uint8_t* recovery,
-                      std::int32_t subBlockBytes) {
-    accumulateWindowedRows<GenericXor>(workspace, k, m, elements, elementStride, dataBlocks, recovery, subBlockBytes);
-}
+using Kernels = WindowedRows<GenericVec, GenericXor>;
+static_assert(Kernels::Strips::workspaceBytes <= erasureWorkspaceBytes &&
+              22 * Kernels::Strips::stripBytes <= erasureWorkspaceBytes);
 
 }  // namespace
 
 const ErasureKernels& genericErasureKernels() {
-    static constexpr ErasureKernels kernels{GenericXor::xor2, GenericXor::xorInto, encodeRowGeneric};
+    static constexpr ErasureKernels kernels{GenericXor::xor2, GenericXor::xorInto, Kernels::encodeRow, Kernels::encodeBlocks};
     return kernels;
 }

@@ -172,23 +172,25 @@ TEST(ErasureCoder, EncodeRowWorkedExamples) {
     }
 }
 
-// The windowed kernel of every build against the bit-by-bit definition, for every sub-block
+// The windowed kernels of every build (adding rows, and writing all blocks) against the
+// bit-by-bit definition, for every sub-block
 // length on the borders of the XOR blocking, at several alignments, with elements whose low or
-// high nibble is zero, rows longer than k, and guard bytes around the output.
+// high nibble is zero, rows longer than k, more data blocks than one batch of pattern tables,
+// and guard bytes around the output.
 TEST(ErasureKernels, WindowedRowsEqualTheDefinitionInEveryBuild) {
     const int lengths[] = {0, 1, 2, 7, 8, 13, 15, 16, 17, 31, 32, 33, 63, 64, 65, 127, 128, 129, 200, 255, 256};
     const int offsets[] = {0, 1, 3, 8};
-    const int k = 3;
     const int m = 5;
     const int stride = 250;
     std::mt19937 rng(20);
     Bytes elements = randomBytes(rng, stride * (m - 1));
     const std::uint8_t special[] = {0x10, 0x20, 0x80, 0x07, 0x01, 0xF0, 0x0F, 0x00};
-    for (int i = 0; i < 8; ++i) elements[(i / k) * stride + i % k] = special[i];
+    for (int i = 0; i < 8; ++i) elements[(i % 4) * stride + i / 4] = special[i];
     Bytes workspace(ErasureCoder::workspaceBytes);
     for (const auto& [buildName, kernels] : buildsHere()) {
         for (int s : lengths) {
             for (int offset : offsets) {
+                const int k = offset == 3 ? 19 : 3;
                 const int b = 8 * s;
                 std::vector<Bytes> blocks;
                 std::vector<Bytes> storage;
@@ -211,7 +213,21 @@ TEST(ErasureKernels, WindowedRowsEqualTheDefinitionInEveryBuild) {
                                              elements[(r - 1) * stride + j], s);
                     }
                 }
-                ASSERT_TRUE(area == expected) << buildName << ", s = " << s << ", offset " << offset;
+                ASSERT_TRUE(area == expected) << buildName << ", k = " << k << ", s = " << s << ", offset " << offset;
+
+                // All m blocks written afresh over old bytes: the parity, then the same rows.
+                Bytes blocksArea(offset + m * b + 16, guardByte);
+                std::fill(blocksArea.begin() + offset, blocksArea.end() - 16, 0x3C);
+                kernels->encodeBlocks(workspace.data(), k, m, elements.data(), stride, pointers.data(),
+                                      blocksArea.data() + offset, s);
+                Bytes expectedBlocks(blocksArea.size(), guardByte);
+                std::fill(expectedBlocks.begin() + offset, expectedBlocks.end() - 16, 0);
+                for (int j = 0; j < k; ++j) {
+                    for (int p = 0; p < b; ++p) expectedBlocks[offset + p] ^= blocks[j][p];
+                }
+                for (int p = 0; p < (m - 1) * b; ++p) expectedBlocks[offset + b + p] = expected[offset + p] ^ before[p];
+                ASSERT_TRUE(blocksArea == expectedBlocks)
+                    << buildName << ", all blocks, k = " << k << ", s = " << s << ", offset " << offset;
             }
         }
     }

@@ -21,6 +21,15 @@ inline void storeWord(std::uint8_t* p, std::uint64_t v) { std::memcpy(p, &v, siz
 inline __m256i load(const std::uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
 inline void store(std::uint8_t* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
 
+struct Avx2Vec {
+    using Type = __m256i;
+    static constexpr int bytes = 32;
+    static Type load(const std::uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+    static void store(std::uint8_t* p, Type v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+    static Type bxor(Type a, Type b) { return _mm256_xor_si256(a, b); }
+    static Type zero() { return _mm256_setzero_si256(); }
+};
+
 struct Avx2Xor {
     static void xor2(std::uint8_t* out, const std::uint8_t* a, const std::uint8_t* b, std::int32_t n) {
         std::int32_t i = 0;
@@ -55,15 +64,13 @@ struct Avx2Xor {
     }
 };
 
-void encodeRowAvx2(std::uint8_t* workspace, std::int32_t k, std::int32_t m, const std::uint8_t* elements,
-                   std::int32_t elementStride, const std::uint8_t* const* dataBlocks, std::uint8_t* recovery,
-                   std::int32_t subBlockBytes) {
-    accumulateWindowedRows<Avx2Xor>(workspace, k, m, elements, elementStride, dataBlocks, recovery, subBlockBytes);
-}
+using Kernels = WindowedRows<Avx2Vec, Avx2Xor>;
+static_assert(Kernels::Strips::workspaceBytes <= erasureWorkspaceBytes &&
+              22 * Kernels::Strips::stripBytes <= erasureWorkspaceBytes);
 
 }  // namespace
 
 const ErasureKernels& avx2ErasureKernels() {
-    static constexpr ErasureKernels kernels{Avx2Xor::xor2, Avx2Xor::xorInto, encodeRowAvx2};
+    static constexpr ErasureKernels kernels{Avx2Xor::xor2, Avx2Xor::xorInto, Kernels::encodeRow, Kernels::encodeBlocks};
     return kernels;
 }
