@@ -21,7 +21,7 @@ public:
     static constexpr std::uint32_t maxBlockBytes = 2048;
     static constexpr std::int32_t maxSubBlockBytes = maxBlockBytes / 8;
     static constexpr std::int32_t workspaceBytes = erasureWorkspaceBytes;
-    static constexpr std::int32_t matrixBytes = 16256;                     // largest (m - 1) * k with k + m <= 256
+    static constexpr std::int32_t matrixBytes = 16256;  // largest (m - 1) * k with k + m <= 256
 
     // Turns k data blocks of blockBytes bytes into m recovery blocks, written one after another at
     // `recovery` (block i at i * blockBytes). Returns 0, or -1 when refused:

@@ -1,4 +1,4 @@
-// Generic build of the erasure coder's XOR passes: 16-byte SSE2 vectors (the x86-64 baseline),
+// Generic build of the erasure coder's kernels: 16-byte SSE2 vectors (the x86-64 baseline),
 // then 8-byte words, then single bytes. Each step loads before it stores, so a destination that
 // is one of the sources is XORed in place correctly.
 #include "transport/ErasureKernels.h"
@@ -21,11 +21,6 @@ inline std::uint64_t loadWord(const std::uint8_t* p) {
 inline void storeWord(std::uint8_t* p, std::uint64_t v) { std::memcpy(p, &v, sizeof v); }
 
 #if defined(__SSE2__)
-inline __m128i load(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-inline void store(std::uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
-#endif
-
-#if defined(__SSE2__)
 struct GenericVec {
     using Type = __m128i;
     static constexpr int bytes = 16;
@@ -46,6 +41,11 @@ struct GenericVec {
 #endif
 
 struct GenericXor {
+#if defined(__SSE2__)
+    static __m128i load(const std::uint8_t* p) { return GenericVec::load(p); }
+    static void store(std::uint8_t* p, __m128i v) { GenericVec::store(p, v); }
+#endif
+
     static void xor2(std::uint8_t* out, const std::uint8_t* a, const std::uint8_t* b, std::int32_t n) {
         std::int32_t i = 0;
 #if defined(__SSE2__)

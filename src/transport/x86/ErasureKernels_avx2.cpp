@@ -1,4 +1,4 @@
-// AVX2 build of the erasure coder's XOR passes: 32-byte vectors, then 8-byte words, then single
+// AVX2 build of the erasure coder's kernels: 32-byte vectors, then 8-byte words, then single
 // bytes. XOR is exact, so the bytes equal the generic build's. Each step loads before it stores,
 // so a destination that is one of the sources is XORed in place correctly.
 #include "transport/ErasureKernels.h"
@@ -18,9 +18,6 @@ inline std::uint64_t loadWord(const std::uint8_t* p) {
 
 inline void storeWord(std::uint8_t* p, std::uint64_t v) { std::memcpy(p, &v, sizeof v); }
 
-inline __m256i load(const std::uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
-inline void store(std::uint8_t* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
-
 struct Avx2Vec {
     using Type = __m256i;
     static constexpr int bytes = 32;
@@ -31,6 +28,9 @@ struct Avx2Vec {
 };
 
 struct Avx2Xor {
+    static __m256i load(const std::uint8_t* p) { return Avx2Vec::load(p); }
+    static void store(std::uint8_t* p, __m256i v) { Avx2Vec::store(p, v); }
+
     static void xor2(std::uint8_t* out, const std::uint8_t* a, const std::uint8_t* b, std::int32_t n) {
         std::int32_t i = 0;
         for (; i + 128 <= n; i += 128) {
