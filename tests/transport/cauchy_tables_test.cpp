@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <set>
 
@@ -153,6 +154,34 @@ TEST(CauchyTables, FixedRowsHoldNoZeroAndTheTwoRowMatrixEveryOtherElementOnce) {
     std::set<unsigned> distinct(row.begin(), row.end());
     EXPECT_EQ(distinct.size(), 254u);
     EXPECT_EQ(distinct.count(0x3F), 0u);
+}
+
+// Each listed row factor gives its row the least total weight any factor gives; the columns stand
+// in ascending order of their total weight; the column of value 1 is where it is said to be.
+TEST(CauchyTables, FixedRowsHaveTheirStatedProperties) {
+    const int columnOfOne[] = {0, 0, 251, 246, 248, 249, 249};
+    for (int m = 2; m <= 6; ++m) {
+        const int columns = 256 - m;
+        std::vector<int> columnWeight(columns, 0);
+        for (int t = 0; t < m - 1; ++t) {
+            const Bytes row = fixedRow(m, t);
+            int listed = 0;
+            for (int j = 0; j < columns; ++j) {
+                listed += reference::fastWeight(row[j]);
+                columnWeight[j] += reference::fastWeight(row[j]);
+            }
+            const unsigned factor = static_cast<unsigned>(fixture::parametersA[m - 2].rowFactors[t]);
+            for (unsigned other = 1; other < 256; ++other) {
+                const unsigned ratio = reference::fastDiv(other, factor);  // the row with `other` as its factor
+                int total = 0;
+                for (int j = 0; j < columns; ++j) total += reference::fastWeight(reference::mul(row[j], ratio));
+                ASSERT_LE(listed, total) << "m = " << m << ", row " << t << ", factor " << other;
+            }
+        }
+        for (int j = 1; j < columns; ++j) EXPECT_LE(columnWeight[j - 1], columnWeight[j]) << "m = " << m << ", column " << j;
+        const auto& values = fixture::parametersA[m - 2].columnValues;
+        EXPECT_EQ(std::find(values.begin(), values.end(), 1) - values.begin(), columnOfOne[m]) << "m = " << m;
+    }
 }
 
 TEST(ElementRows, MatrixStepGivesTheStatedRows) {
