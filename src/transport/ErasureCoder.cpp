@@ -14,7 +14,7 @@ std::int32_t ErasureCoder::encode(std::int32_t k, std::int32_t m, const std::uin
     if (k < 1) return -1;
     const std::size_t b = blockBytes;
     if (k == 1) {
-        for (std::int32_t i = 0; i < m; ++i) std::memcpy(recovery + i * b, dataBlocks[0], b);
+        for (std::int32_t i = 0; i < m && b != 0; ++i) std::memcpy(recovery + i * b, dataBlocks[0], b);
         return 0;
     }
     const ErasureKernels& kernels = erasureKernels();
