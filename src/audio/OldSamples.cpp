@@ -74,8 +74,8 @@ void OldSamples::requestSize(std::int32_t samples) {
 }
 
 bool OldSamples::grow(std::int32_t newSize) {
-    std::unique_lock lock(resizeMutex, std::chrono::milliseconds(1000));
-    if (!lock.owns_lock() || state.load() != Idle || newSize <= size.load()) return false;
+    std::lock_guard lock(resizeMutex);
+    if (state.load() != Idle || newSize <= size.load()) return false;
     HistoryBuffer* next = HistoryBuffer::create(newSize);
     if (next == nullptr) return false;
     prepared.store(next);
@@ -84,8 +84,8 @@ bool OldSamples::grow(std::int32_t newSize) {
 }
 
 bool OldSamples::commitResize() {
-    std::unique_lock lock(resizeMutex, std::chrono::milliseconds(1000));
-    if (!lock.owns_lock() || state.load() != Installed) return false;
+    std::lock_guard lock(resizeMutex);
+    if (state.load() != Installed) return false;
     HistoryBuffer* old = retiredRing.load();
     // Seen after the swap: a reader between taking the old buffer and pinning it shows its
     // pinning flag, and one that pinned it shows its pin.

@@ -42,7 +42,7 @@ public:
     // way, newSize is not larger than the present size, or memory is short.
     bool grow(std::int32_t newSize);
     // Retires a swapped-out buffer and installs the new size, unless a reader still pins the old
-    // buffer or another commit holds the lock for 1000 ms; true when a resize was completed.
+    // buffer; true when a resize was completed.
     bool commitResize();
 
     // Start of a web update of a view: commits a pending resize when it can, prepares the next
@@ -104,5 +104,5 @@ private:
     std::atomic<std::int32_t> viewPosition[viewCount] = {};
     std::atomic<bool> pinning[viewCount] = {};
     std::unique_ptr<kestrava::AutoResetEvent[]> events;
-    std::timed_mutex resizeMutex;  // orders growth preparation and commits
+    std::mutex resizeMutex;  // orders growth preparation and commits; each holds it briefly
 };
