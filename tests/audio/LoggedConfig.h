@@ -36,7 +36,7 @@ struct LoggedConfig {
     }
 
     KestravaInstanceConfig config{192000, 2040};
-    std::shared_ptr<RecordingSink> sink = std::make_shared<RecordingSink>(false);
+    std::shared_ptr<RecordingSink> sink = std::make_shared<RecordingSink>(false);  // records end with the marker
 
 private:
     int markers = 0;
