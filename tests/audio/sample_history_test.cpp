@@ -2,7 +2,9 @@
 #include "WaitUntil.h"
 #include "audio/Audio.h"
 #include "audio/CopyScaled32768.h"
+#include "audio/InputHistories.h"
 #include "audio/InterfaceSampleHook.h"
+#include "logging/KestravaInstanceConfig.h"
 #include "audio/OldSamples.h"
 #include "platform/AlignedNew.h"
 
@@ -225,6 +227,7 @@ TEST(SampleHistoryStress, WriterWithFourGrowingReaders) {
     std::atomic<bool> writing{true};
     std::atomic<std::int64_t> badValues{0};
     std::atomic<std::int64_t> reads{0};
+    std::atomic<std::int32_t> largestSize{0};
     std::vector<std::thread> readers;
     for (int view = 0; view < 4; ++view) {
         readers.emplace_back([&, view] {
@@ -233,6 +236,10 @@ TEST(SampleHistoryStress, WriterWithFourGrowingReaders) {
                 history->waitForInput(view, std::chrono::milliseconds(5));
                 history->requestSize(52672 + (round % 64) * 3000 + view * 1000);
                 history->captureView(view);
+                std::int32_t seen = history->getSize();
+                std::int32_t largest = largestSize.load();
+                while (seen > largest && !largestSize.compare_exchange_weak(largest, seen)) {
+                }
                 if (history->read(view, round % 100, window.data(), 4096) == 0) continue;
                 reads.fetch_add(1);
                 for (float v : window) {
@@ -249,7 +256,9 @@ TEST(SampleHistoryStress, WriterWithFourGrowingReaders) {
         for (std::int32_t b = 0; b < blocks; ++b) {
             for (std::int32_t i = 0; i < 1024; ++i) block[i] = static_cast<float>((b * 1024 + i) % 1000) / 32768.0f;
             hook.push(block.data(), 1024);
-            if (b % 16 == 0) std::this_thread::yield();  // let the readers in now and then
+            // Keep the readers in step (one round per 8 blocks), so that they grow the history
+            // while the writer runs.
+            while (reads.load() < b / 8) std::this_thread::yield();
         }
         writerAllocations = allocationCounter::count() - before;
         allocationCounter::countThisThread(false);
@@ -260,7 +269,27 @@ TEST(SampleHistoryStress, WriterWithFourGrowingReaders) {
     EXPECT_EQ(writerAllocations, 0);
     EXPECT_EQ(badValues.load(), 0);
     EXPECT_GT(reads.load(), 0);
-    history->captureView(0);
-    EXPECT_GT(history->getSize(), 52672);
+    EXPECT_GT(largestSize.load(), 52672 + 28672);  // grown more than once while writing
     EXPECT_EQ(history->getSize() % 16, 0);
+}
+
+TEST(InputHistories, HookSlotsFeedTheirOwnHistory) {
+    KestravaInstanceConfig config(192000, 2040);
+    const InputHistories histories = InputHistories::install(config);
+    ASSERT_TRUE(histories.rawInputHistory && histories.inputHistory);
+    EXPECT_FALSE(histories.rawInputHistory->hasReaderEvents());
+    EXPECT_TRUE(histories.inputHistory->hasReaderEvents());
+    const float raw[3] = {0.5f, 0.5f, 0.5f};
+    const float gained[2] = {-1.0f, -1.0f};
+    pushToHook(config.sampleHooks[InputHistories::rawInputSlot], raw, 3);
+    pushToHook(config.sampleHooks[InputHistories::inputSlot], gained, 2);
+    pushToHook(config.sampleHooks[2], raw, 3);  // an empty slot is skipped
+    EXPECT_EQ(histories.rawInputHistory->getWriteIndex(), 3);
+    EXPECT_EQ(histories.rawInputHistory->slot(2), 16384.0f);
+    EXPECT_EQ(histories.inputHistory->getWriteIndex(), 2);
+    EXPECT_EQ(histories.inputHistory->slot(1), -32768.0f);
+    EXPECT_TRUE(histories.inputHistory->waitForInput(29, std::chrono::milliseconds(0)));
+    histories.captureView(4);
+    EXPECT_EQ(histories.inputHistory->getViewPosition(4), 2);
+    EXPECT_EQ(histories.rawInputHistory->getViewPosition(4), 3);
 }
