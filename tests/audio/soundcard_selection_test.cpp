@@ -9,19 +9,11 @@
 
 namespace {
 
-// A sound-card source whose stream part records the requests it gets.
-struct FakeSoundcardSource : AudioSource, SoundcardStreamControl {
-    FakeSoundcardSource(KestravaInstanceConfig* config, std::int32_t index)
-        : AudioSource(nullptr, config, nullptr), deviceIndex(index) {
-        soundcardSourceFlag = true;
-    }
-    void start() override {
-        ++starts;
-        active = true;
-        worker = true;
-    }
-    void stop() override { active = false; }
-    SoundcardStreamControl* soundcardStream() override { return this; }
+// The stream part of a fake sound-card source: records the requests it gets. (A member, not a
+// second base: behind the multi-megabyte audio source, a base's offset would be beyond what the
+// undefined-behaviour checker accepts for a vtable.)
+struct FakeStream : SoundcardStreamControl {
+    explicit FakeStream(std::int32_t index) : deviceIndex(index) {}
     void requestDevice(std::int32_t index) override {
         deviceIndex = index;
         attempts = 0;
@@ -30,6 +22,11 @@ struct FakeSoundcardSource : AudioSource, SoundcardStreamControl {
     }
     bool isActive() const override { return active; }
     bool workerRunning() const override { return worker; }
+    void start() override {
+        ++starts;
+        active = true;
+        worker = true;
+    }
 
     std::int32_t deviceIndex;
     std::int32_t attempts = 3;
@@ -38,6 +35,18 @@ struct FakeSoundcardSource : AudioSource, SoundcardStreamControl {
     int starts = 0;
     bool active = false;
     bool worker = false;
+};
+
+struct FakeSoundcardSource : AudioSource {
+    FakeSoundcardSource(KestravaInstanceConfig* config, std::int32_t index)
+        : AudioSource(nullptr, config, nullptr), stream(index) {
+        soundcardSourceFlag = true;
+    }
+    void start() override { stream.start(); }
+    void stop() override { stream.active = false; }
+    SoundcardStreamControl* soundcardStream() override { return &stream; }
+
+    FakeStream stream;
 };
 
 struct OtherSource : AudioSource {
@@ -54,7 +63,7 @@ struct SoundcardSelectionTest : testing::Test {
             return std::unique_ptr<AudioSource>(new FakeSoundcardSource(config, index));
         };
     }
-    FakeSoundcardSource* fake() { return static_cast<FakeSoundcardSource*>(source.get()); }
+    FakeStream* fake() { return &static_cast<FakeSoundcardSource*>(source.get())->stream; }
 
     LoggedConfig log;
     std::unique_ptr<AudioSource> source;
