@@ -2,6 +2,8 @@
 
 #include "audio/DemodulatedSample.h"
 #include "logging/KestravaInstanceConfig.h"
+#include "net/MessageThrottle.h"
+#include "platform/Clock.h"
 
 #include <algorithm>
 #include <atomic>
@@ -21,8 +23,9 @@
 // The producer copies elements in before it publishes them with a release-add to writeCount; the
 // consumer copies them out before it releases them with a release-add to readCount; each side
 // loads the other's total with acquire. A full ring takes what fits, an empty one returns short
-// and fills the rest of the caller's buffer; both are logged under the ring's name. Nothing
-// allocates, blocks or locks; waking the consumer is the owner's business.
+// and fills the rest of the caller's buffer; both are logged under the ring's name, the first
+// time and then at most once per 10 s with the number held back. Nothing allocates, blocks or
+// locks; waking the consumer is the owner's business.
 //
 // Resets: reset() zeroes both totals and discards the pending overlap tail; it is only for an
 // owner that holds both sides (no operation of the ring running on another thread). When the
@@ -49,7 +52,7 @@ public:
         const std::uint64_t r = readCount.load(std::memory_order_acquire);
         const std::uint64_t used = (w > r) ? w - r : 0;
         const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(n, N - std::min<std::uint64_t>(used, N)));
-        if (count < n) logError("Buffer too full: cannot write {:d} samples @ {} (writing {})", n, count);
+        if (count < n) logError(writeThrottle, "Buffer too full: cannot write {:d} samples @ {} (writing {})", n, count);
         const std::size_t p = static_cast<std::size_t>(w % N);
         const std::size_t first = std::min(N - p, count);
         std::copy(src, src + first, data + p);
@@ -76,8 +79,8 @@ public:
         const std::size_t released = std::min(slide, count);
         if (released > 0) readCount.fetch_add(released, std::memory_order_release);
         if (count < n) {
-            logError("Buffer empty, but {:d} samples requested @ {} (reading {} instead, sliding size {})", n, count,
-                     slide);
+            logError(readThrottle, "Buffer empty, but {:d} samples requested @ {} (reading {} instead, sliding size {})",
+                     n, count, slide);
             for (std::size_t i = count; i < n; ++i) clearMissing(dst[i]);
         }
         return count;
@@ -95,7 +98,7 @@ public:
         const std::uint64_t r = readCount.load(std::memory_order_acquire);
         const std::uint64_t used = (w > r) ? w - r : 0;
         if (used + n > N) {
-            logError("Buffer too full: cannot write {:d} samples in sliding window @ {}", n);
+            logError(writeThrottle, "Buffer too full: cannot write {:d} samples in sliding window @ {}", n);
             return;
         }
         const std::size_t overlap = n - hop;
@@ -168,10 +171,17 @@ private:
     static void clearMissing(float& x) { x = 0.0f; }
     static void clearMissing(DemodulatedSample& s) { s.left = s.right = s.quad = s.pilot = s.rds = 0.0f; }
 
+    // Each throttle belongs to one side's thread: the producer's messages and the consumer's.
     template <class... Args>
-    void logError(fmt::format_string<std::size_t, std::string, Args...> format, std::size_t n,
-                  const Args&... args) {
-        if (config != nullptr) config->logger.log(1, KestravaLogger::Error, format, n, name, args...);
+    void logError(Networking::MessageThrottle& throttle, fmt::format_string<std::size_t, std::string, Args...> format,
+                  std::size_t n, const Args&... args) {
+        if (config == nullptr) return;
+        std::uint32_t heldBack = 0;
+        if (!throttle.shouldReport(kestrava::steadyNowNs(), heldBack)) return;
+        config->logger.log(1, KestravaLogger::Error, format, n, name, args...);
+        if (heldBack > 0) {
+            config->logger.log(1, KestravaLogger::Error, "{} more such messages held back @ {}", heldBack, name);
+        }
     }
 
     KestravaInstanceConfig* const config;
@@ -182,4 +192,6 @@ private:
     std::atomic<std::uint64_t> resetMark{0};
     std::atomic<bool> resetRequested{false};
     std::size_t pendingTail = 0;  // producer's: samples of the last frame left pending
+    Networking::MessageThrottle writeThrottle;
+    Networking::MessageThrottle readThrottle;
 };

@@ -136,6 +136,18 @@ TEST_F(SampleFifoTest, ShortReadsReleaseWhatTheyCopyAndFillTheRest) {
                         "(reading 100 instead, sliding size 3072)");
 }
 
+TEST_F(SampleFifoTest, RepeatedFailuresAreReportedOnceAndThenHeldBack) {
+    auto ring = make<Ring4096>("MPXD.pilotOutputBuffer");
+    std::vector<float> block(3072, 1.0f);
+    for (int i = 0; i < 5; ++i) ring->write(block.data(), 3072);  // the second and later overflow
+    for (int i = 0; i < 5; ++i) ring->readSliding(block.data(), 3072, 3072);  // the third and later run dry
+    EXPECT_EQ(log.fresh(), (std::vector<std::string>{
+                               "Buffer too full: cannot write 3072 samples @ MPXD.pilotOutputBuffer (writing 1024)",
+                               "Buffer empty, but 3072 samples requested @ MPXD.pilotOutputBuffer (reading 1024 "
+                               "instead, sliding size 3072)",
+                           }));
+}
+
 TEST_F(SampleFifoTest, ZeroLengthOperationsDoNothing) {
     auto ring = make<Ring4096>();
     float x = 3.0f;
