@@ -1,0 +1,11 @@
+#include "audio/soundcard/AudioCallbackProvider.h"
+
+AudioCallbackProvider::AudioCallbackProvider(const SteadyClock& clock_, std::int32_t channelCount_,
+                                             std::uint32_t sampleRate_)
+    : channelCount(channelCount_), sampleRate(sampleRate_), clock(clock_), lastCallbackNs(clock_.nowNs()) {}
+
+void AudioCallbackProvider::deliver() {
+    lastCallbackNs.store(clock.nowNs());
+    statusError.store(false, std::memory_order_relaxed);
+    firstCallbackPending.store(false, std::memory_order_relaxed);
+}

@@ -1,0 +1,17 @@
+#include "audio/soundcard/SteadyClock.h"
+
+#include "platform/Clock.h"
+
+namespace {
+
+class RealSteadyClock final : public SteadyClock {
+public:
+    std::int64_t nowNs() const override { return kestrava::steadyNowNs(); }
+};
+
+}  // namespace
+
+const SteadyClock& realSteadyClock() {
+    static const RealSteadyClock clock;
+    return clock;
+}

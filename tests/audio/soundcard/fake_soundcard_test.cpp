@@ -1,0 +1,122 @@
+#include "audio/soundcard/FakeSoundcardBackend.h"
+#include "audio/soundcard/FakeSoundcardStream.h"
+#include "audio/soundcard/PortaudioWrapper.h"
+#include "audio/soundcard/SoundcardInputStream.h"
+#include "LogCapture.h"
+#include "audio/WaitUntil.h"
+#include "logging/KestravaInstanceConfig.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+// Virtual time: a sleep moves the clock on at once, so hours of pacing run in milliseconds.
+class VirtualPacingClock final : public PacingClock {
+public:
+    std::int64_t nowNs() override { return now.load(); }
+    void sleepNs(std::int64_t ns) override {
+        sleeps.fetch_add(1);
+        now.fetch_add(ns);
+    }
+    std::atomic<std::int64_t> now{5'000'000'000};
+    std::atomic<int> sleeps{0};
+};
+
+struct PacingProbe {
+    VirtualPacingClock* clock = nullptr;
+    std::int64_t startNs = 0;
+    std::uint64_t blocks = 0;
+    std::uint64_t blockLimit = 0;
+    std::uint64_t slowBlock = UINT64_MAX;  // this callback takes three block periods
+    std::vector<double> deviationFrames;  // delivered frames minus 192,000 * t, per callback
+    std::vector<int> sleepsAtBlock;
+    std::atomic<bool> finished{false};
+};
+
+int probeCallback(const void* input, void*, unsigned long frames, const PaStreamCallbackTimeInfo*,
+                  PaStreamCallbackFlags, void* user) {
+    auto* p = static_cast<PacingProbe*>(user);
+    EXPECT_EQ(frames, 1024u);
+    EXPECT_EQ(static_cast<const float*>(input)[0], 0.0f);
+    const double t = static_cast<double>(p->clock->nowNs() - p->startNs) / 1e9;
+    p->deviationFrames.push_back(static_cast<double>(p->blocks * 1024) - 192000.0 * t);
+    p->sleepsAtBlock.push_back(p->clock->sleeps.load());
+    if (p->blocks == p->slowBlock) p->clock->now.fetch_add(3 * 1024 * 1'000'000'000LL / 192000);
+    ++p->blocks;
+    return p->blocks < p->blockLimit ? paContinue : paComplete;
+}
+
+void finishedProbe(void* user) { static_cast<PacingProbe*>(user)->finished.store(true); }
+
+}  // namespace
+
+TEST(FakeSoundcard, PacesBlocksAtTheNominalRate) {
+    VirtualPacingClock clock;
+    PacingProbe probe;
+    probe.clock = &clock;
+    probe.startNs = clock.nowNs();
+    probe.blockLimit = 1875;  // ten seconds at 187.5 blocks per second
+    probe.slowBlock = 100;
+    FakeSoundcardStream stream(nullptr, 192000.0, probeCallback, &probe, {}, clock);
+    stream.setFinishedCallback(finishedProbe);
+    stream.start();
+    ASSERT_TRUE(waitUntil([&] { return probe.finished.load(); }));
+    stream.stop();
+    EXPECT_EQ(probe.blocks, 1875u);
+    // The last block is delivered at 1874 block periods of the schedule.
+    EXPECT_NEAR(static_cast<double>(clock.nowNs() - probe.startNs) / 1e9, 1874.0 * 1024.0 / 192000.0, 1e-6);
+    for (std::size_t i = 0; i < probe.deviationFrames.size(); ++i) {
+        // Within one block of 192,000 * t, but for the two blocks the slow callback held up.
+        const double limit = (i == 101 || i == 102) ? 2048.0 + 1.0 : 1024.0;
+        ASSERT_LE(std::fabs(probe.deviationFrames[i]), limit) << i;
+    }
+    EXPECT_NEAR(probe.deviationFrames[101], -2048.0, 1.0);  // the clock ran ahead by two blocks
+    // After the slow callback the next blocks come back to back, then pacing resumes.
+    const auto& s = probe.sleepsAtBlock;
+    EXPECT_EQ(s[100], s[101]);
+    EXPECT_EQ(s[101], s[102]);
+    EXPECT_LT(s[103], s[105]);
+}
+
+TEST(FakeSoundcard, RunsTheWholeInputPathBehindTheWrapper) {
+    KestravaInstanceConfig config{192000, 2040};
+    auto log = LogCapture::attach(config.logger);
+    config.values.streamWaitSeconds = 0.001f;
+    std::atomic<std::uint32_t> counter{0};
+    auto signal = [&counter](float* block, std::uint32_t n) {
+        for (std::uint32_t i = 0; i < n; ++i) block[i] = static_cast<float>(counter.fetch_add(1) % 1000) * 1e-3f;
+    };
+    PortaudioWrapper wrapper(std::make_unique<FakeSoundcardBackend>(&config, signal));
+    wrapper.start(&config);
+    ASSERT_EQ(wrapper.findDefaultInputDevice(config), 0);
+
+    struct Stage final : SoundcardInputStage {
+        void feedInput(float* samples, std::uint32_t count) override {
+            for (std::uint32_t i = 0; i < count; ++i) {
+                if (samples[i] != static_cast<float>(next % 1000) * 1e-3f) mismatches.fetch_add(1);
+                ++next;
+            }
+            frames.fetch_add(count);
+        }
+        std::uint64_t next = 0;
+        std::atomic<std::uint64_t> frames{0};
+        std::atomic<int> mismatches{0};
+    } stage;
+    InputRateMeasurement rate(192000, realSteadyClock().nowNs());
+    SoundcardInputStream stream(config, wrapper, 0, stage, rate);
+    stream.start();
+    ASSERT_TRUE(waitUntil([&] { return stage.frames.load() >= 4 * 1024; }));
+    stream.stop();
+    EXPECT_EQ(stage.mismatches.load(), 0);
+    EXPECT_EQ(stage.frames.load() % 1024, 0u);
+    ASSERT_TRUE(log->waitFor("Soundcard callback loop stopped"));
+    EXPECT_EQ(log->count("Running fake soundcard - you won't hear any audio."), 1);
+    EXPECT_EQ(log->count("THIS IS FOR DEBUGGING PURPOSES ONLY."), 1);
+    EXPECT_EQ(log->count("Opening input device #0 (\"Fake sound card\" @ Fake)"), 1);
+}
