@@ -1,3 +1,4 @@
+#include "audio/soundcard/CompositeFileSignal.h"
 #include "audio/soundcard/FakeSoundcardBackend.h"
 #include "audio/soundcard/FakeSoundcardStream.h"
 #include "audio/soundcard/PortaudioWrapper.h"
@@ -5,6 +6,7 @@
 #include "LogCapture.h"
 #include "audio/WaitUntil.h"
 #include "logging/KestravaInstanceConfig.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +14,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <fstream>
 #include <vector>
 
 namespace {
@@ -119,4 +122,26 @@ TEST(FakeSoundcard, RunsTheWholeInputPathBehindTheWrapper) {
     EXPECT_EQ(log->count("Running fake soundcard - you won't hear any audio."), 1);
     EXPECT_EQ(log->count("THIS IS FOR DEBUGGING PURPOSES ONLY."), 1);
     EXPECT_EQ(log->count("Opening input device #0 (\"Fake sound card\" @ Fake)"), 1);
+}
+
+TEST(FakeSoundcard, FileSignalLoopsItsLittleEndianFloats) {
+    kestrava::test::TempDir dir;
+    const auto path = (dir.path() / "composite.f32").string();
+    // 0.5, -1.0, 2.0 as little-endian float32, then a stray byte that is no whole sample.
+    const unsigned char bytes[] = {0x00, 0x00, 0x00, 0x3F, 0x00, 0x00, 0x80, 0xBF, 0x00, 0x00, 0x00, 0x40, 0x7F};
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes), sizeof bytes);
+    CompositeFileSignal signal(path);
+    ASSERT_FALSE(signal.empty()) << signal.error();
+    float block[5] = {};
+    signal(block, 5);
+    EXPECT_EQ(std::vector<float>(block, block + 5), (std::vector<float>{0.5f, -1.0f, 2.0f, 0.5f, -1.0f}));
+    signal(block, 2);
+    EXPECT_EQ(std::vector<float>(block, block + 2), (std::vector<float>{2.0f, 0.5f}));
+
+    CompositeFileSignal missing((dir.path() / "none.f32").string());
+    EXPECT_TRUE(missing.empty());
+    EXPECT_FALSE(missing.error().empty());
+    block[0] = 7.0f;
+    missing(block, 1);
+    EXPECT_EQ(block[0], 0.0f);
 }
