@@ -6,9 +6,9 @@
 // the audio library. --verbose prints the log on standard output.
 #include "tool/Commands.h"
 
+#include "audio/InputRateMeter.h"
 #include "audio/soundcard/CompositeFileSignal.h"
 #include "audio/soundcard/FakeSoundcardBackend.h"
-#include "audio/soundcard/InputRateMeasurement.h"
 #include "audio/soundcard/PortAudioBackend.h"
 #include "audio/soundcard/PortaudioWrapper.h"
 #include "audio/soundcard/SoundcardInputStream.h"
@@ -135,7 +135,7 @@ int runAudioCommand(int argc, char** argv) {
         std::printf("Default input device: %d\n", wrapper.findDefaultInputDevice(config));
     } else {
         CountingStage stage;
-        InputRateMeasurement rate(static_cast<std::uint32_t>(config.values.inputSampleRate.load()),
+        InputRateMeter rate(static_cast<std::uint32_t>(config.values.inputSampleRate.load()),
                                   realSteadyClock().nowNs());
         {
             SoundcardInputStream stream(config, wrapper, o.device, stage, rate);
@@ -146,7 +146,7 @@ int runAudioCommand(int argc, char** argv) {
         const std::uint64_t frames = stage.frames.load();
         std::printf("Device %d: %llu frames, peak %.6f, measured rate %.3f Hz\n", o.device,
                     static_cast<unsigned long long>(frames), static_cast<double>(stage.peakLevel.load()),
-                    rate.measuredRate());
+                    rate.slowRate());
         if (frames == 0) status = 1;
     }
     wrapper.stopReporting();

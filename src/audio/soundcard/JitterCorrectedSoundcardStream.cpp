@@ -11,8 +11,8 @@ constexpr double rateTolerance = 0.0001;
 
 // Rate samples in frames per second, averaged harmonically over about 1000 buffers; timing errors
 // in seconds (either sign), averaged plainly over about 100.
-RateSmoother rateSmoother() { return {true, 0.999, 0.001, 0.0, 0.0, 0}; }
-RateSmoother errorSmoother() { return {false, 0.99, 0.01, 0.0, 0.0, 0}; }
+ExponentialAverage rateSmoother() { return ExponentialAverage(true, 0.999, 0.001); }
+ExponentialAverage errorSmoother() { return ExponentialAverage(false, 0.99, 0.01); }
 
 }  // namespace
 
@@ -39,7 +39,7 @@ bool JitterCorrectedSoundcardStream::updateSide(Side side, bool firstCallback, d
         sample = frames / std::max(stamp - side.last, 0.000001);
     }
     if (frames > 0.0) {
-        side.rate.update(sample);
+        side.rate.add(sample);
         side.last = stamp;
     }
     const double rate = side.rate.value();
@@ -48,7 +48,7 @@ bool JitterCorrectedSoundcardStream::updateSide(Side side, bool firstCallback, d
     const double expected = frames / rate + side.expected;
     const double error = stamp - expected;
     side.corrected = side.error.value() + expected;
-    side.error.update(error);
+    side.error.add(error);
     side.expected = expected;
     return true;
 }
@@ -66,7 +66,7 @@ int JitterCorrectedSoundcardStream::onAudio(const float* input, float* output, s
     if (output != nullptr &&
         updateSide({outputRateSmoother, outputErrorSmoother, lastOutputTime, expectedOutputTime, correctedOutputTime},
                    firstCallback, frames, timeInfo->outputBufferDacTime, rate)) {
-        outputRateDeviates = std::fabs(rate - nominal) > rateTolerance && outputRateSmoother.weightSum > 0.1;
+        outputRateDeviates = std::fabs(rate - nominal) > rateTolerance && outputRateSmoother.weight > 0.1;
     }
     if (input != nullptr &&
         updateSide({inputRateSmoother, inputErrorSmoother, lastInputTime, expectedInputTime, correctedInputTime},

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "audio/soundcard/PortAudioSoundcardStream.h"
-#include "audio/soundcard/RateSmoother.h"
+#include "audio/ExponentialAverage.h"
 
 // A sound-card stream whose callback also estimates the real rate of the input and the output
 // side from the library's buffer time stamps, and from that estimate a corrected, low-jitter time
@@ -21,10 +21,10 @@ public:
 
     double correctedOutputTime = 0.0;
     double correctedInputTime = 0.0;
-    RateSmoother outputErrorSmoother;
-    RateSmoother inputErrorSmoother;
-    RateSmoother outputRateSmoother;
-    RateSmoother inputRateSmoother;
+    ExponentialAverage outputErrorSmoother;
+    ExponentialAverage inputErrorSmoother;
+    ExponentialAverage outputRateSmoother;
+    ExponentialAverage inputRateSmoother;
     KestravaInstanceConfig* reportConfig;
     double lastOutputTime = 0.0;
     double lastInputTime = 0.0;
@@ -35,8 +35,8 @@ public:
 
 private:
     struct Side {
-        RateSmoother& rate;
-        RateSmoother& error;
+        ExponentialAverage& rate;
+        ExponentialAverage& error;
         double& last;
         double& expected;
         double& corrected;

@@ -54,14 +54,12 @@ void PortAudioSoundcardStream::stop() {
     worker.reset();
 }
 
-void PortAudioSoundcardStream::changeDevice(std::int32_t index) {
-    config.logger.log(1, Info, "Changing soundcard to index {}", index);
+void PortAudioSoundcardStream::requestDevice(std::int32_t index) {
     deviceIndex.store(index);
     deviceKeyStale.store(true);
     openAttempts.store(0);
     reopenRequested.store(true);
     wakeup.release(1);
-    if (active && !running.load()) start();
 }
 
 void PortAudioSoundcardStream::run() {

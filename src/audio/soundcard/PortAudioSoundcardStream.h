@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/CountingSemaphore.h"
+#include "audio/SoundcardStreamControl.h"
 #include "audio/soundcard/AudioCallbackProvider.h"
 #include "audio/soundcard/DeviceSetup.h"
 
@@ -25,7 +26,7 @@ class PortaudioWrapper;
 //
 // A subclass that takes the samples in onAudio must call stop() in its own destructor, so that no
 // callback reaches it while its members are being destroyed.
-class PortAudioSoundcardStream : public AudioCallbackProvider {
+class PortAudioSoundcardStream : public AudioCallbackProvider, public SoundcardStreamControl {
 public:
     PortAudioSoundcardStream(KestravaInstanceConfig& config, PortaudioWrapper& wrapper, std::int32_t deviceIndex,
                              const SteadyClock& clock = realSteadyClock());
@@ -39,8 +40,11 @@ public:
     void stop() override;
 
     // The controller's device change: the worker wakes at once, closes the old device and opens
-    // the new one, counting attempts from 1; a worker that ended on its own is started again.
-    void changeDevice(std::int32_t deviceIndex);
+    // the new one, counting attempts from 1. (A worker that ended on its own is started again by
+    // the caller, when the stream is active.)
+    void requestDevice(std::int32_t deviceIndex) override;
+    bool isActive() const override { return active; }
+    bool workerRunning() const override { return running.load(); }
     void setExitOnOpenFailure(bool exit) { exitOnOpenFailure.store(exit); }
     // What the exit failure mode calls on the worker (the encoder controller's stop request).
     // Set before start().

@@ -6,7 +6,7 @@
 
 SoundcardInputStream::SoundcardInputStream(KestravaInstanceConfig& config_, PortaudioWrapper& wrapper_,
                                            std::int32_t deviceIndex_, SoundcardInputStage& stage_,
-                                           InputRateMeasurement& rate_, const SteadyClock& clock_)
+                                           InputRateMeter& rate_, const SteadyClock& clock_)
     : PortAudioSoundcardStream(config_, wrapper_, deviceIndex_, clock_), stage(stage_), rate(rate_) {
     tilt.rc = config.engine.tiltRc.load();
     tilt.sampleRate = static_cast<float>(config.values.inputSampleRate.load());
@@ -27,7 +27,7 @@ int SoundcardInputStream::onAudio(const float* input, float*, std::uint32_t fram
         return paContinue;
     }
     // The window is timed with the stamp of the previous callback (construction, before the first).
-    rate.addBlock(frameCount, lastCallbackNs.load(), config.logger);
+    rate.addFrames(frameCount, lastCallbackNs.load(), config.logger);
     deliver();
     reportStatusBits(statusFlags, timeInfo);
     pushRawBlock(input, frameCount);

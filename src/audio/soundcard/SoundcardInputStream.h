@@ -1,6 +1,6 @@
 #pragma once
 
-#include "audio/soundcard/InputRateMeasurement.h"
+#include "audio/InputRateMeter.h"
 #include "audio/soundcard/PortAudioSoundcardStream.h"
 #include "audio/soundcard/SoundcardInputStage.h"
 #include "audio/soundcard/Tilt.h"
@@ -19,7 +19,7 @@ public:
     static constexpr std::uint32_t chunkSize = 1024;
 
     SoundcardInputStream(KestravaInstanceConfig& config, PortaudioWrapper& wrapper, std::int32_t deviceIndex,
-                         SoundcardInputStage& stage, InputRateMeasurement& rate,
+                         SoundcardInputStage& stage, InputRateMeter& rate,
                          const SteadyClock& clock = realSteadyClock());
     // Stops the stream first, so that no callback runs while the members go away.
     ~SoundcardInputStream() override;
@@ -39,7 +39,7 @@ protected:
 
 private:
     SoundcardInputStage& stage;
-    InputRateMeasurement& rate;
+    InputRateMeter& rate;
     Tilt tilt;
     alignas(64) float chunk[chunkSize] = {};
     std::atomic<std::uint64_t> nullBlocks{0};

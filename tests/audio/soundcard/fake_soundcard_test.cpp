@@ -111,7 +111,7 @@ TEST(FakeSoundcard, RunsTheWholeInputPathBehindTheWrapper) {
         std::atomic<std::uint64_t> frames{0};
         std::atomic<int> mismatches{0};
     } stage;
-    InputRateMeasurement rate(192000, realSteadyClock().nowNs());
+    InputRateMeter rate(192000, realSteadyClock().nowNs());
     SoundcardInputStream stream(config, wrapper, 0, stage, rate);
     stream.start();
     ASSERT_TRUE(waitUntil([&] { return stage.frames.load() >= 4 * 1024; }));
