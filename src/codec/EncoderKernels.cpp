@@ -1,0 +1,31 @@
+#include "codec/EncoderKernels.h"
+
+#include <cmath>
+#include <cstdint>
+
+#include "platform/CpuFeatures.h"
+
+namespace codec_x86 {
+extern const EncoderKernels avx2EncoderKernels;
+}
+
+namespace {
+
+#include "codec/EncoderLoops.inl"
+
+const EncoderKernels genericKernels = {"generic",      &genericCodecKernels(), codeMainDouble, codeThirdDouble,
+                                       codeMainFloat,  codeThirdFloat,         codeMainLegacy, codeThirdLegacy};
+
+}  // namespace
+
+const EncoderKernels& genericEncoderKernels() { return genericKernels; }
+
+const EncoderKernels* avx2EncoderKernels() {
+    return kestrava::cpuFeatures().avx2 ? &codec_x86::avx2EncoderKernels : nullptr;
+}
+
+const EncoderKernels& encoderKernels() {
+    static const EncoderKernels& chosen =
+        kestrava::useAvx2Routines() ? codec_x86::avx2EncoderKernels : genericKernels;
+    return chosen;
+}

@@ -1,0 +1,304 @@
+// The per-sample coders of EncoderKernels. Included twice, inside an unnamed namespace, by
+// EncoderKernels.cpp (generic) and x86/encoder_kernels_avx2.cpp (-mavx2): every helper here has
+// internal linkage, so neither build can end up calling the other's copy. Every operation is
+// written out in the order the coded stream defines; nothing may be reassociated or fused.
+// The including file includes codec/EncoderKernels.h, <cmath> and <cstdint> first.
+
+template <class T>
+inline T larger(T a, T b) { return a > b ? a : b; }
+
+// Nearest integer, halves away from zero, for a residual in steps. NaN gives 0; beyond the 32-bit
+// range the value saturates at +-2147483647, so its magnitude is always representable.
+inline std::int32_t roundResidual(double v) {
+    if (!(v == v)) return 0;
+    if (v >= 2147483647.0) return 2147483647;
+    if (v <= -2147483647.0) return -2147483647;
+    std::int64_t i = static_cast<std::int64_t>(v);  // truncates; |v| < 2^31 here
+    const double fraction = v - static_cast<double>(i);  // exact
+    if (fraction >= 0.5) {
+        ++i;
+    } else if (fraction <= -0.5) {
+        --i;
+    }
+    if (i > 2147483647) i = 2147483647;
+    if (i < -2147483647) i = -2147483647;
+    return static_cast<std::int32_t>(i);
+}
+
+inline std::uint32_t magnitude(std::int32_t q) { return static_cast<std::uint32_t>(q < 0 ? -q : q); }
+
+// The nearest level of a class: top level at or beyond it, the linear part itself, else bisection
+// with the upper level on a tie. a is compared as T.
+template <class T>
+inline std::uint32_t levelIndex(const LevelClass<T>& c, std::uint32_t a) {
+    const T value = static_cast<T>(a);
+    if (value >= c.levels[c.levelCount - 1]) return c.levelCount - 1;
+    if (a <= c.linearLimit) return a;
+    std::uint32_t lo = c.linearLimit;
+    std::uint32_t hi = c.levelCount - 1;
+    while (hi - lo > 1) {
+        const std::uint32_t mid = lo + (hi - lo) / 2;
+        if (c.levels[mid] >= value) {
+            hi = mid;
+        } else {
+            lo = mid;
+        }
+    }
+    return c.levels[hi] - value > value - c.levels[lo] ? lo : hi;
+}
+
+// Clamp to +-limit; a NaN becomes -limit.
+template <class T>
+inline T clampPrediction(T s, T limit) {
+    const T m = limit < s ? limit : s;
+    return m > -limit ? m : -limit;
+}
+
+// The float generation's guard against a runaway prediction: beyond +-3 it is replaced by the
+// extrapolation of the last two predictions, limited in size to the last one and zero when it
+// changes sign. lastPrediction and priorPrediction move on every sample.
+inline float guardPrediction(float p, float limit, ChannelHistory<float>& h) {
+    if (std::fabs(p) > 3.0f) {
+        const float last = h.lastPrediction;
+        const float g = (last - h.priorPrediction) + last;
+        if (last * g < 0.0f) {
+            p = 0.0f;
+        } else if (std::fabs(g) > std::fabs(last)) {
+            p = last;
+        } else {
+            p = g;
+        }
+    }
+    p = clampPrediction(p, limit);
+    h.priorPrediction = h.lastPrediction;
+    h.lastPrediction = p;
+    return p;
+}
+
+float codeMainDouble(BackwardLpc16& lpc, ChannelHistory<double>& h, ChannelRateState<double>& rate,
+                     const Quantizer<double, 1>& quantizer, const float* x, std::uint32_t n, std::int32_t* codes,
+                     double* steps, const CodecKernels& core) {
+    const LevelClass<double>& table = quantizer.levelClasses[rate.levelClass];
+    float energy = 0.0f;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        lpc.update(h, core);
+        const std::uint32_t w = h.writePos;
+        double s = 0.0;
+        for (std::uint32_t k = 1; k <= 15; ++k) s = s + lpc.coefTable[15][k] * h.samples[(w - k) & 127u];
+        const double p = clampPrediction(s, lpc.predictionLimit);
+        const double d = std::sqrt(rate.power) * rate.stepFactor;
+        const double step = d > quantizer.minStep ? d : quantizer.minStep;
+        steps[i] = step;
+        const std::int32_t q = roundResidual((static_cast<double>(x[i]) - p) / step);
+        const std::uint32_t j = levelIndex(table, magnitude(q));
+        const std::int32_t code = q >= 0 ? static_cast<std::int32_t>(j) : -static_cast<std::int32_t>(j);
+        codes[i] = code;
+        double level;
+        if (j <= table.linearLimit) {
+            level = static_cast<double>(code);
+        } else {
+            level = code < 0 ? -table.levels[j] : table.levels[j];
+            const double below = static_cast<double>(static_cast<float>(table.levels[j - 1]));
+            steps[i] = (table.levels[j] - below) * step;
+        }
+        const double r = level * step;
+        const double y = p + r;
+        rate.power = (0.1 * r) * r + rate.power * 0.9;
+        h.samples[w] = y;
+        h.writePos = (w + 1) & 127u;
+        h.fillCount += 1;
+        energy = static_cast<float>(static_cast<double>(energy) + y * y);
+    }
+    return energy;
+}
+
+std::uint32_t codeThirdDouble(BackwardLpc5& lpc, ChannelHistory<double>& h, const LevelClass<double>& table,
+                              const float* x, std::uint32_t n, const double* steps0, const double* steps1,
+                              std::int32_t* codes, const CodecKernels& core) {
+    std::uint32_t silent = 1;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        lpc.update(h, core);
+        const std::uint32_t w = h.writePos;
+        double s = 0.0;
+        for (std::uint32_t k = 1; k <= 5; ++k) s = s + lpc.coefTable[5][k] * h.samples[(w - k) & 63u];
+        const double step = larger(larger(steps0[i], steps1[i]) / 1.414199948310852, 0.02);
+        const double p = clampPrediction(s, lpc.predictionLimit);
+        const std::int32_t q = roundResidual((static_cast<double>(x[i]) - p) / step);
+        const std::uint32_t j = levelIndex(table, magnitude(q));
+        const std::int32_t code = q >= 0 ? static_cast<std::int32_t>(j) : -static_cast<std::int32_t>(j);
+        codes[i] = code;
+        if (code != 0) silent = 0;
+        double level;
+        if (j <= table.linearLimit) {
+            level = static_cast<double>(code);
+        } else {
+            level = code < 0 ? -table.levels[j] : table.levels[j];
+        }
+        h.samples[w] = p + level * step;
+        h.writePos = (w + 1) & 63u;
+        h.fillCount += 1;
+    }
+    return silent;
+}
+
+float codeMainFloat(BackwardLpc11& lpc, ChannelHistory<float>& h, ChannelRateState<float>& rate,
+                    const Quantizer<float, 1>& quantizer, const float* x, std::uint32_t n, std::int32_t* codes,
+                    float* steps, const CodecKernels& core) {
+    const LevelClass<float>& table = quantizer.levelClasses[rate.levelClass];
+    float energy = 0.0f;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        lpc.update(h, core);
+        const std::uint32_t w = h.writePos;
+        float s = 0.0f;
+        for (std::uint32_t k = 1; k <= 11; ++k) s = s + lpc.coefTable[11][k] * h.samples[(w + 320u - k) % 320u];
+        const float p = guardPrediction(s, lpc.predictionLimit, h);
+        const float d = std::sqrt(rate.power) * rate.stepFactor;
+        const float step = d > quantizer.minStep ? d : quantizer.minStep;
+        steps[i] = step;
+        const std::int32_t q = roundResidual(static_cast<double>((x[i] - p) / step));
+        const std::uint32_t j = levelIndex(table, magnitude(q));
+        const std::int32_t code = q >= 0 ? static_cast<std::int32_t>(j) : -static_cast<std::int32_t>(j);
+        codes[i] = code;
+        float level;
+        if (j <= table.linearLimit) {
+            level = static_cast<float>(code);
+        } else {
+            level = code < 0 ? -table.levels[j] : table.levels[j];
+            steps[i] = (table.levels[j] - table.levels[j - 1]) * step;
+        }
+        const float e = level * step;
+        const float r = p + e;
+        rate.power = (0.03f * e) * e + rate.power * 0.97f;
+        h.samples[w] = r;
+        energy = energy + r * r;
+        h.writePos = w >= 319u ? 0u : w + 1;
+        h.fillCount += 1;
+    }
+    return energy;
+}
+
+std::uint32_t codeThirdFloat(BackwardLpc3& lpc, ChannelHistory<float>& h, const LevelClass<float>& table,
+                             const float* x, std::uint32_t n, const float* steps0, const float* steps1,
+                             std::int32_t* codes, const CodecKernels& core) {
+    std::uint32_t silent = 1;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        lpc.update(h, core);
+        const std::uint32_t w = h.writePos;
+        float s = 0.0f;
+        for (std::uint32_t k = 1; k <= 3; ++k) s = s + lpc.coefTable[3][k] * h.samples[(w - k) & 31u];
+        const float p = guardPrediction(s, lpc.predictionLimit, h);
+        const float step = larger(larger(steps0[i], steps1[i]) / 1.4142f, 0.02f);
+        const std::int32_t q = roundResidual(static_cast<double>((x[i] - p) / step));
+        const std::uint32_t j = levelIndex(table, magnitude(q));
+        const std::int32_t code = q >= 0 ? static_cast<std::int32_t>(j) : -static_cast<std::int32_t>(j);
+        codes[i] = code;
+        if (code != 0) silent = 0;
+        float level;
+        if (j <= table.linearLimit) {
+            level = static_cast<float>(code);
+        } else {
+            level = code < 0 ? -table.levels[j] : table.levels[j];
+        }
+        h.samples[w] = p + level * step;
+        h.writePos = (w + 1) & 31u;
+        h.fillCount += 1;
+    }
+    return silent;
+}
+
+// The legacy predictor of one sample: window the ring oldest first, autocorrelate, run the
+// Levinson-Durbin recursion over all orders and predict with the order of least error (the lowest
+// on a tie), limited to +-1.5.
+template <int N>
+inline double legacyPrediction(LegacyLpc<N>& lpc, const double* ring, std::uint32_t w) {
+    double* f = lpc.analysisFrame;
+    for (std::uint32_t i = 0; i < N; ++i) f[i] = ring[(w + i) % N];
+    lpc.window.apply(f);
+    double* r = lpc.autocorrelation;
+    for (int m = 0; m < N; ++m) {
+        double sum = 0.0;
+        for (int i = 0; i + m < N; ++i) sum = sum + f[i] * f[i + m];
+        r[m] = sum;
+    }
+    for (int m = 0; m < N; ++m) r[m] = r[m] * lpc.window.invLength;
+    double* e = lpc.predictionError;
+    e[0] = r[0];
+    for (int l = 0; l < N - 1; ++l) {
+        const double* a = lpc.coefTable[l];
+        double* next = lpc.coefTable[l + 1];
+        double s = 0.0;
+        for (int i = 1; i <= l; ++i) s = s + a[i] * r[l + 1 - i];
+        const double g = (r[l + 1] - s) / (e[l] + 2.2250738585072014e-308);
+        for (int i = 1; i <= l; ++i) next[i] = a[i] - g * a[l + 1 - i];
+        next[l + 1] = g;
+        e[l + 1] = (1.0 - g * g) * e[l];
+    }
+    int order = 0;
+    for (int m = 1; m < N; ++m) {
+        if (e[m] < e[order]) order = m;
+    }
+    double p = 0.0;
+    for (int i = 1; i <= order; ++i) p = p + lpc.coefTable[order][i] * ring[(w + N - i) % N];
+    return clampPrediction(p, 1.5);
+}
+
+// The nearest valid legacy level: the first m with a <= levels[m + 1], then the nearer of the two
+// (the upper on a tie); levelCount - 1 beyond the last valid level. Never reads past levelCount.
+inline std::int32_t legacyCode(const LegacyQuantizer<1>& quantizer, std::int32_t levelCount, std::int32_t q) {
+    const double* levels = quantizer.levels;
+    const double a = static_cast<double>(magnitude(q));
+    std::int32_t index = levelCount - 1;
+    for (std::int32_t m = 0; m + 1 < levelCount; ++m) {
+        if (a <= levels[m + 1]) {
+            index = a - levels[m] >= levels[m + 1] - a ? m + 1 : m;
+            break;
+        }
+    }
+    if (index < 0) index = 0;
+    return q < 0 ? -index : index;
+}
+
+inline double legacyLevel(const LegacyQuantizer<1>& quantizer, std::int32_t code) {
+    return code < 0 ? -quantizer.levels[-code] : quantizer.levels[code];
+}
+
+float codeMainLegacy(LegacyLpc<16>& lpc, ChannelHistory<double>& h, ChannelRateState<double>& rate,
+                     const LegacyQuantizer<1>& quantizer, double scale, const float* x, std::uint32_t n,
+                     std::int32_t* codes, double* steps, float energy) {
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const std::uint32_t w = h.writePos;
+        const double p = legacyPrediction(lpc, h.samples, w);
+        double step = (rate.stepFactor * std::sqrt(rate.power)) / scale;
+        if (step < quantizer.minStep) step = quantizer.minStep;
+        const std::int32_t q = roundResidual((static_cast<double>(x[i]) - p) / step);
+        const std::int32_t code = legacyCode(quantizer, rate.levelCount, q);
+        const double r = legacyLevel(quantizer, code) * step;
+        rate.power = (quantizer.newPowerWeight * r) * r + quantizer.oldPowerWeight * rate.power;
+        const double y = p + r;
+        codes[i] = code;
+        steps[i] = step;
+        h.samples[w] = y;
+        h.writePos = (w + 1) & 15u;
+        energy = static_cast<float>(static_cast<double>(energy) + y * y);
+    }
+    return energy;
+}
+
+std::uint32_t codeThirdLegacy(LegacyLpc<6>& lpc, ChannelHistory<double>& h, std::int32_t levelCount,
+                              const LegacyQuantizer<1>& quantizer, const float* x, std::uint32_t n,
+                              const double* steps0, const double* steps1, std::int32_t* codes) {
+    std::uint32_t silent = 1;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const std::uint32_t w = h.writePos;
+        const double p = legacyPrediction(lpc, h.samples, w);
+        double step = larger(steps0[i], steps1[i]) / 1.41419994831085205078125;
+        if (step < 0.02) step = 0.02;
+        const std::int32_t q = roundResidual((static_cast<double>(x[i]) - p) / step);
+        const std::int32_t code = legacyCode(quantizer, levelCount, q);
+        codes[i] = code;
+        if (code != 0) silent = 0;
+        h.samples[w] = p + legacyLevel(quantizer, code) * step;
+        h.writePos = (w + 1) % 6u;
+    }
+    return silent;
+}

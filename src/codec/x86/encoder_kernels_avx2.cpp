@@ -1,0 +1,19 @@
+// The AVX2 build of the per-sample coders: the same source as the generic build, compiled with
+// -mavx2 (never FMA, and -ffp-contract=off as everywhere), so both give the same bits.
+#include "codec/EncoderKernels.h"
+
+#include <cmath>
+#include <cstdint>
+
+namespace {
+
+#include "codec/EncoderLoops.inl"
+
+}  // namespace
+
+namespace codec_x86 {
+extern const CodecKernels avx2Kernels;
+extern const EncoderKernels avx2EncoderKernels;
+const EncoderKernels avx2EncoderKernels = {"avx2",        &avx2Kernels,   codeMainDouble, codeThirdDouble,
+                                           codeMainFloat, codeThirdFloat, codeMainLegacy, codeThirdLegacy};
+}  // namespace codec_x86
