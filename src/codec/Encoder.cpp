@@ -12,6 +12,7 @@ Encoder<T, N>::Encoder(KestravaInstanceConfig* config, const EncoderKernels& ker
     std::memset(workerInput, 0, sizeof workerInput);
     std::memset(mainCodes, 0, sizeof mainCodes);
     std::memset(mainSteps, 0, sizeof mainSteps);
+    std::memset(mainReconstruction, 0, sizeof mainReconstruction);
     kestrava::ThreadOptions options;
     options.name = "KestravaEncWork";
     options.priority = config->engine.encoderPriority.load();
@@ -53,16 +54,16 @@ float Encoder<T, N>::codeMainChannel(int c, float* x, std::uint32_t n) {
     this->preFilters[c].process(x, n, *kernels.core);
     if constexpr (std::is_same_v<T, double>) {
         return kernels.codeMainDouble(this->predictors[c], state.histories[c], state.rateStates[c],
-                                      *this->quantizers[c], x, n, mainCodes[c], mainSteps[c], *kernels.core);
+                                      *this->quantizers[c], x, n, mainCodes[c], mainSteps[c], mainReconstruction[c], *kernels.core);
     } else {
         return kernels.codeMainFloat(this->predictors[c], state.histories[c], state.rateStates[c],
-                                     *this->quantizers[c], x, n, mainCodes[c], mainSteps[c], *kernels.core);
+                                     *this->quantizers[c], x, n, mainCodes[c], mainSteps[c], mainReconstruction[c], *kernels.core);
     }
 }
 
 template <class T, int N>
 std::uint32_t Encoder<T, N>::encodeBlock(float* planes, std::int32_t* codePlanes, std::uint32_t n, float* energy,
-                                         std::uint32_t* codeCount) {
+                                         std::uint32_t* codeCount, float* reconstructionPlanes) {
     if (n > maxBlockLength || !ready()) return 1;
     float* first = planes;
     float* second = planes + planeStride;
@@ -85,14 +86,20 @@ std::uint32_t Encoder<T, N>::encodeBlock(float* planes, std::int32_t* codePlanes
     std::memcpy(codePlanes, mainCodes[0], n * sizeof(std::int32_t));
     std::memcpy(codePlanes + planeStride, mainCodes[1], n * sizeof(std::int32_t));
     std::int32_t* thirdCodes = codePlanes + 2 * planeStride;
+    float* thirdReconstruction = nullptr;
+    if (reconstructionPlanes != nullptr) {
+        std::memcpy(reconstructionPlanes, mainReconstruction[0], n * sizeof(float));
+        std::memcpy(reconstructionPlanes + planeStride, mainReconstruction[1], n * sizeof(float));
+        thirdReconstruction = reconstructionPlanes + 2 * planeStride;
+    }
     const LevelClass<T>& thirdTable = this->thirdQuantizer.levelClasses[state.rateStates[2].levelClass];
     std::uint32_t silent;
     if constexpr (std::is_same_v<T, double>) {
         silent = kernels.codeThirdDouble(this->thirdPredictor, state.histories[2], thirdTable, third, n, mainSteps[0],
-                                         mainSteps[1], thirdCodes, *kernels.core);
+                                         mainSteps[1], thirdCodes, thirdReconstruction, *kernels.core);
     } else {
         silent = kernels.codeThirdFloat(this->thirdPredictor, state.histories[2], thirdTable, third, n, mainSteps[0],
-                                        mainSteps[1], thirdCodes, *kernels.core);
+                                        mainSteps[1], thirdCodes, thirdReconstruction, *kernels.core);
     }
     *energy = firstEnergy + workerEnergy;
     *codeCount = 2 * n;

@@ -42,9 +42,10 @@ public:
     // (float coder) planes 0 and 1 are first replaced by their average. Writes *energy (squared
     // reconstructions of both main channels) and *codeCount (2n); returns 1 when every third-channel
     // code is 0, else 0. Returns 1 and writes nothing when stopped, when n > maxBlockLength or when
-    // the encoder is not ready().
+    // the encoder is not ready(). reconstructionPlanes, when given, receives the reconstructed samples
+    // of the three channels in the planes' layout (the main channels' after their pre-filter).
     std::uint32_t encodeBlock(float* planes, std::int32_t* codePlanes, std::uint32_t n, float* energy,
-                              std::uint32_t* codeCount);
+                              std::uint32_t* codeCount, float* reconstructionPlanes = nullptr);
 
     EncoderState<T> state;
     EncoderSemaphore workSemaphore;
@@ -55,6 +56,7 @@ public:
     std::uint32_t blockLength = 0;
     float workerEnergy = 0.0f;
     alignas(64) T mainSteps[2][maxBlockLength];
+    alignas(64) float mainReconstruction[2][maxBlockLength];  // row c: channel c's reconstruction
 
 private:
     void workerThread();

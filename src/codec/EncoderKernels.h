@@ -21,7 +21,8 @@
 // saturates), nearest level, reconstruction into the history, power update. Main-channel coders
 // write codes[i] and steps[i] and return the channel's float energy (sum of squared reconstructions,
 // legacy: continued from `energy`); third-channel coders take their step from both main rows and
-// return 1 when every code is 0. Samples must already be pre-filtered (versions 1 to 3).
+// return 1 when every code is 0. Samples must already be pre-filtered (versions 1 to 3). When
+// `reconstruction` is not null it receives each reconstructed sample rounded to float.
 struct EncoderKernels {
     const char* name;
     const CodecKernels* core;  // the predictor and pre-filter build that goes with this one
@@ -29,26 +30,27 @@ struct EncoderKernels {
     // Versions 1 and 2: 15 taps over a ring of 128, power 0.9/0.1.
     float (*codeMainDouble)(BackwardLpc16& lpc, ChannelHistory<double>& history, ChannelRateState<double>& rate,
                             const Quantizer<double, 1>& quantizer, const float* x, std::uint32_t n, std::int32_t* codes,
-                            double* steps, const CodecKernels& core);
+                            double* steps, float* reconstruction, const CodecKernels& core);
     std::uint32_t (*codeThirdDouble)(BackwardLpc5& lpc, ChannelHistory<double>& history,
                                      const LevelClass<double>& levels, const float* x, std::uint32_t n,
                                      const double* steps0, const double* steps1, std::int32_t* codes,
-                                     const CodecKernels& core);
+                                     float* reconstruction, const CodecKernels& core);
     // Version 3: 11 taps over a ring of 320 with the large-prediction fallback, power 0.97/0.03.
     float (*codeMainFloat)(BackwardLpc11& lpc, ChannelHistory<float>& history, ChannelRateState<float>& rate,
                            const Quantizer<float, 1>& quantizer, const float* x, std::uint32_t n, std::int32_t* codes,
-                           float* steps, const CodecKernels& core);
+                           float* steps, float* reconstruction, const CodecKernels& core);
     std::uint32_t (*codeThirdFloat)(BackwardLpc3& lpc, ChannelHistory<float>& history, const LevelClass<float>& levels,
                                     const float* x, std::uint32_t n, const float* steps0, const float* steps1,
-                                    std::int32_t* codes, const CodecKernels& core);
+                                    std::int32_t* codes, float* reconstruction, const CodecKernels& core);
     // Version 0: predictor of least error order from the windowed last 16 (third: 6) reconstructions;
     // scale is the rate's level scale W. levelCount limits the level search (1..4096).
     float (*codeMainLegacy)(LegacyLpc<16>& lpc, ChannelHistory<double>& history, ChannelRateState<double>& rate,
                             const LegacyQuantizer<1>& quantizer, double scale, const float* x, std::uint32_t n,
-                            std::int32_t* codes, double* steps, float energy);
+                            std::int32_t* codes, double* steps, float* reconstruction, float energy);
     std::uint32_t (*codeThirdLegacy)(LegacyLpc<6>& lpc, ChannelHistory<double>& history, std::int32_t levelCount,
                                      const LegacyQuantizer<1>& quantizer, const float* x, std::uint32_t n,
-                                     const double* steps0, const double* steps1, std::int32_t* codes);
+                                     const double* steps0, const double* steps1, std::int32_t* codes,
+                                     float* reconstruction);
 };
 
 const EncoderKernels& genericEncoderKernels();

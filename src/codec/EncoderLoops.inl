@@ -77,7 +77,7 @@ inline float guardPrediction(float p, float limit, ChannelHistory<float>& h) {
 
 float codeMainDouble(BackwardLpc16& lpc, ChannelHistory<double>& h, ChannelRateState<double>& rate,
                      const Quantizer<double, 1>& quantizer, const float* x, std::uint32_t n, std::int32_t* codes,
-                     double* steps, const CodecKernels& core) {
+                     double* steps, float* reconstruction, const CodecKernels& core) {
     const LevelClass<double>& table = quantizer.levelClasses[rate.levelClass];
     float energy = 0.0f;
     for (std::uint32_t i = 0; i < n; ++i) {
@@ -105,6 +105,7 @@ float codeMainDouble(BackwardLpc16& lpc, ChannelHistory<double>& h, ChannelRateS
         const double y = p + r;
         rate.power = (0.1 * r) * r + rate.power * 0.9;
         h.samples[w] = y;
+        if (reconstruction != nullptr) reconstruction[i] = static_cast<float>(y);
         h.writePos = (w + 1) & 127u;
         h.fillCount += 1;
         energy = static_cast<float>(static_cast<double>(energy) + y * y);
@@ -114,7 +115,7 @@ float codeMainDouble(BackwardLpc16& lpc, ChannelHistory<double>& h, ChannelRateS
 
 std::uint32_t codeThirdDouble(BackwardLpc5& lpc, ChannelHistory<double>& h, const LevelClass<double>& table,
                               const float* x, std::uint32_t n, const double* steps0, const double* steps1,
-                              std::int32_t* codes, const CodecKernels& core) {
+                              std::int32_t* codes, float* reconstruction, const CodecKernels& core) {
     std::uint32_t silent = 1;
     for (std::uint32_t i = 0; i < n; ++i) {
         lpc.update(h, core);
@@ -135,6 +136,7 @@ std::uint32_t codeThirdDouble(BackwardLpc5& lpc, ChannelHistory<double>& h, cons
             level = code < 0 ? -table.levels[j] : table.levels[j];
         }
         h.samples[w] = p + level * step;
+        if (reconstruction != nullptr) reconstruction[i] = static_cast<float>(h.samples[w]);
         h.writePos = (w + 1) & 63u;
         h.fillCount += 1;
     }
@@ -143,7 +145,7 @@ std::uint32_t codeThirdDouble(BackwardLpc5& lpc, ChannelHistory<double>& h, cons
 
 float codeMainFloat(BackwardLpc11& lpc, ChannelHistory<float>& h, ChannelRateState<float>& rate,
                     const Quantizer<float, 1>& quantizer, const float* x, std::uint32_t n, std::int32_t* codes,
-                    float* steps, const CodecKernels& core) {
+                    float* steps, float* reconstruction, const CodecKernels& core) {
     const LevelClass<float>& table = quantizer.levelClasses[rate.levelClass];
     float energy = 0.0f;
     for (std::uint32_t i = 0; i < n; ++i) {
@@ -170,6 +172,7 @@ float codeMainFloat(BackwardLpc11& lpc, ChannelHistory<float>& h, ChannelRateSta
         const float r = p + e;
         rate.power = (0.03f * e) * e + rate.power * 0.97f;
         h.samples[w] = r;
+        if (reconstruction != nullptr) reconstruction[i] = r;
         energy = energy + r * r;
         h.writePos = w >= 319u ? 0u : w + 1;
         h.fillCount += 1;
@@ -179,7 +182,7 @@ float codeMainFloat(BackwardLpc11& lpc, ChannelHistory<float>& h, ChannelRateSta
 
 std::uint32_t codeThirdFloat(BackwardLpc3& lpc, ChannelHistory<float>& h, const LevelClass<float>& table,
                              const float* x, std::uint32_t n, const float* steps0, const float* steps1,
-                             std::int32_t* codes, const CodecKernels& core) {
+                             std::int32_t* codes, float* reconstruction, const CodecKernels& core) {
     std::uint32_t silent = 1;
     for (std::uint32_t i = 0; i < n; ++i) {
         lpc.update(h, core);
@@ -200,6 +203,7 @@ std::uint32_t codeThirdFloat(BackwardLpc3& lpc, ChannelHistory<float>& h, const 
             level = code < 0 ? -table.levels[j] : table.levels[j];
         }
         h.samples[w] = p + level * step;
+        if (reconstruction != nullptr) reconstruction[i] = h.samples[w];
         h.writePos = (w + 1) & 31u;
         h.fillCount += 1;
     }
@@ -264,7 +268,7 @@ inline double legacyLevel(const LegacyQuantizer<1>& quantizer, std::int32_t code
 
 float codeMainLegacy(LegacyLpc<16>& lpc, ChannelHistory<double>& h, ChannelRateState<double>& rate,
                      const LegacyQuantizer<1>& quantizer, double scale, const float* x, std::uint32_t n,
-                     std::int32_t* codes, double* steps, float energy) {
+                     std::int32_t* codes, double* steps, float* reconstruction, float energy) {
     for (std::uint32_t i = 0; i < n; ++i) {
         const std::uint32_t w = h.writePos;
         const double p = legacyPrediction(lpc, h.samples, w);
@@ -278,6 +282,7 @@ float codeMainLegacy(LegacyLpc<16>& lpc, ChannelHistory<double>& h, ChannelRateS
         codes[i] = code;
         steps[i] = step;
         h.samples[w] = y;
+        if (reconstruction != nullptr) reconstruction[i] = static_cast<float>(y);
         h.writePos = (w + 1) & 15u;
         energy = static_cast<float>(static_cast<double>(energy) + y * y);
     }
@@ -286,7 +291,8 @@ float codeMainLegacy(LegacyLpc<16>& lpc, ChannelHistory<double>& h, ChannelRateS
 
 std::uint32_t codeThirdLegacy(LegacyLpc<6>& lpc, ChannelHistory<double>& h, std::int32_t levelCount,
                               const LegacyQuantizer<1>& quantizer, const float* x, std::uint32_t n,
-                              const double* steps0, const double* steps1, std::int32_t* codes) {
+                              const double* steps0, const double* steps1, std::int32_t* codes,
+                              float* reconstruction) {
     std::uint32_t silent = 1;
     for (std::uint32_t i = 0; i < n; ++i) {
         const std::uint32_t w = h.writePos;
@@ -298,6 +304,7 @@ std::uint32_t codeThirdLegacy(LegacyLpc<6>& lpc, ChannelHistory<double>& h, std:
         codes[i] = code;
         if (code != 0) silent = 0;
         h.samples[w] = p + legacyLevel(quantizer, code) * step;
+        if (reconstruction != nullptr) reconstruction[i] = static_cast<float>(h.samples[w]);
         h.writePos = (w + 1) % 6u;
     }
     return silent;

@@ -38,7 +38,7 @@ std::uint32_t LegacyEncoder::buildLevelTables(std::uint32_t rateKbps) {
 }
 
 std::uint32_t LegacyEncoder::encodeBlock(const float* planes, std::int32_t* codePlanes, std::uint32_t n,
-                                         float* energy, std::uint32_t* codeCount) {
+                                         float* energy, std::uint32_t* codeCount, float* reconstructionPlanes) {
     if (n > maxBlockLength || !ready() || !configured()) return 1;
     if (n == 0) {
         *energy = 0.0f;
@@ -46,14 +46,19 @@ std::uint32_t LegacyEncoder::encodeBlock(const float* planes, std::int32_t* code
         return 1;
     }
     const double scale = legacyLevelScale(static_cast<std::uint32_t>(state.targetRate));
+    auto reconstruction = [reconstructionPlanes](int c) {
+        return reconstructionPlanes != nullptr ? reconstructionPlanes + c * planeStride : nullptr;
+    };
     float sum = 0.0f;
     for (int c = 0; c < 2; ++c) {
         sum = kernels.codeMainLegacy(predictors[c], state.histories[c], state.rateStates[c], *quantizers[c], scale,
-                                     planes + c * planeStride, n, codePlanes + c * planeStride, mainSteps[c], sum);
+                                     planes + c * planeStride, n, codePlanes + c * planeStride, mainSteps[c],
+                                     reconstruction(c), sum);
     }
     const std::uint32_t silent =
         kernels.codeThirdLegacy(thirdPredictor, state.histories[2], state.rateStates[2].levelCount, thirdQuantizer,
-                                planes + 2 * planeStride, n, mainSteps[0], mainSteps[1], codePlanes + 2 * planeStride);
+                                planes + 2 * planeStride, n, mainSteps[0], mainSteps[1], codePlanes + 2 * planeStride,
+                                reconstruction(2));
     *energy = sum;
     *codeCount = 2 * n;
     return silent;

@@ -43,9 +43,10 @@ public:
     // Codes n samples of three planes (planeStride apart) into three code planes; writes *energy (both
     // main channels' squared reconstructions) and *codeCount (2n); returns 1 when every third-channel
     // code is 0. n = 0 writes 0 and 0 and returns 1. Returns 1 and writes nothing when n >
-    // maxBlockLength or the encoder is not ready() and configured().
+    // maxBlockLength or the encoder is not ready() and configured(). reconstructionPlanes, when given,
+    // receives the reconstructed samples in the planes' layout.
     std::uint32_t encodeBlock(const float* planes, std::int32_t* codePlanes, std::uint32_t n, float* energy,
-                              std::uint32_t* codeCount);
+                              std::uint32_t* codeCount, float* reconstructionPlanes = nullptr);
 
     KestravaInstanceConfig* config;
     EncoderState<double> state;
