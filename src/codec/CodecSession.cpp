@@ -13,7 +13,7 @@ CodecSession::CodecSession(KestravaInstanceConfig* config, const Settings& setti
             legacyEncoder.reset(new LegacyEncoder(config, kernels));
             if (legacyEncoder == nullptr || !legacyEncoder->ready()) return;
             legacyEncoder->state.targetRate = static_cast<std::int32_t>(settings.rate);
-            legacyEncoder->buildLevelTables(settings.rate);
+            codeBits = static_cast<std::int32_t>(std::bit_width(legacyEncoder->buildLevelTables(settings.rate) - 1));
             legacyEncoder->state.rateStates[0].stepFactor = 1.0;
             legacyEncoder->state.rateStates[1].stepFactor = 1.0;
             break;
@@ -22,7 +22,7 @@ CodecSession::CodecSession(KestravaInstanceConfig* config, const Settings& setti
             doubleEncoder.reset(new Encoder<double, 0>(config, kernels));
             if (doubleEncoder == nullptr || !doubleEncoder->ready()) return;
             doubleEncoder->state.codecVersion = settings.version;
-            RateControllerDouble::configure(*doubleEncoder, settings.rate, doubleEncoder->state);
+            codeBits = RateControllerDouble::configure(*doubleEncoder, settings.rate, doubleEncoder->state);
             doubleEncoder->state.rateStates[0].stepFactor = 1.0;
             doubleEncoder->state.rateStates[1].stepFactor = 1.0;
             break;
@@ -31,7 +31,7 @@ CodecSession::CodecSession(KestravaInstanceConfig* config, const Settings& setti
             if (floatEncoder == nullptr || !floatEncoder->ready()) return;
             floatEncoder->state.codecVersion = 3;
             const bool plus = settings.plusMode;
-            RateControllerFloat::configure(*floatEncoder, settings.rate, plus, plus && settings.variableRate,
+            codeBits = RateControllerFloat::configure(*floatEncoder, settings.rate, plus, plus && settings.variableRate,
                                            plus ? settings.noiseLevel : 1,
                                            plus && settings.maxRate > 0 ? settings.maxRate
                                                                         : static_cast<std::int32_t>(settings.rate),

@@ -39,6 +39,9 @@ public:
     bool ok() const;
     // The largest block the version's encoder takes.
     std::uint32_t maxBlockLength() const;
+    // The bit width of a code magnitude for the payload coder: the first main class's levelBits
+    // (versions 1 to 3), or the smallest e with 2^e >= levelCount (version 0).
+    std::int32_t indexBits() const { return codeBits; }
     // Codes n samples of three planes (stride 8192); codes and reconstruction in the same layout.
     // Plane 0 is pre-filtered in place (versions 1 to 3).
     Block code(float* planes, std::int32_t* codePlanes, std::uint32_t n, float* reconstructionPlanes);
@@ -55,4 +58,5 @@ public:
 
 private:
     Settings settings;
+    std::int32_t codeBits = 0;
 };
