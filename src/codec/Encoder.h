@@ -23,8 +23,11 @@ class KestravaInstanceConfig;
 //  - Before the first block: the reset capture loads the channel states, then the rate controller's
 //    configure() runs (RateController.h). Between blocks only the feed thread touches the state.
 //  - encodeBlock() codes one block; after the frame is sent, RateController<T>::update().
-//  - Destroying the encoder (from any thread, idle or while a block is coded) stops and joins the
-//    worker; a block coder woken by the stop returns 1 without output.
+//  - Destroying the encoder stops and joins the worker, whether it waits or codes a block (it
+//    finishes the block first). The feed thread holds its own shared pointer for the whole of
+//    encodeBlock(), so the encoder is never destroyed under it; a block coder woken by the
+//    semaphores' close returns 1 without output.
+//  - Requires a configuration (its logger, encoder priority and affinity mask are read).
 template <class T, int N>
 class Encoder : public kestrava::AlignedNew, public Codec<T, N> {
 public:
