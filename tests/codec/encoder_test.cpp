@@ -1,11 +1,13 @@
 // Whole encoders of every codec version: the reconstruction follows a sine and white noise with an SNR
 // that rises with the bit rate, both builds give the same codes, and destruction never hangs.
 #include "codec/CodecSession.h"
+#include "codec/RateController.h"
 #include "logging/KestravaInstanceConfig.h"
 #include "CodecTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -177,6 +179,27 @@ TYPED_TEST(EncoderLife, DestroyingIdleOrCodingNeverHangs) {
         EXPECT_EQ(count, 2 * blockLength);
         EXPECT_GT(energy, 0.0f);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Mono mode: both main channels carry their average, so two channels built alike code alike.
+TEST(EncoderFloat, MonoModeCodesTheAverageInBothMainChannels) {
+    KestravaInstanceConfig config{192000, 2040};
+    std::unique_ptr<Encoder<float, 4>> encoder(new Encoder<float, 4>(&config));
+    RateControllerFloat::configure(*encoder, 160, false, false, 1, 160, true, encoder->state);
+    Planes p;
+    std::mt19937 random(seed);
+    fill(p, Signal::Noise, 0, random);
+    const float expected = 0.5f * (p.samples[5] + p.samples[stride + 5]);
+    float energy = 0.0f;
+    std::uint32_t count = 0;
+    encoder->encodeBlock(p.samples.data(), p.codes.data(), blockLength, &energy, &count);
+    EXPECT_EQ(p.samples[stride + 5], expected);
+    EXPECT_TRUE(std::equal(p.codes.begin(), p.codes.begin() + blockLength, p.codes.begin() + stride));
+    EXPECT_EQ(encoder->state.targetRate, 160);  // mono halves the minimum rate
 }
 
 }  // namespace
