@@ -25,3 +25,13 @@ void EncoderSemaphore::close() {
     condition.notify_all();
     count = 0;
 }
+
+bool EncoderSemaphore::isWaiting() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return waiting;
+}
+
+std::int32_t EncoderSemaphore::available() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return count;
+}

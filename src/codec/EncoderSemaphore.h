@@ -21,6 +21,10 @@ public:
     void acquire();
     // Sets closed for good, wakes the waiter and sets the count to 0; every later acquire returns at once.
     void close();
+    // Observers under the mutex, for tests and diagnostics: a thread waits in acquire(); the units
+    // not yet taken.
+    bool isWaiting();
+    std::int32_t available();
 
 private:
     std::mutex mutex;

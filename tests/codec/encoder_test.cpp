@@ -7,7 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include "logging/LogSink.h"
+
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -165,8 +172,10 @@ TYPED_TEST(EncoderLife, DestroyingIdleOrCodingNeverHangs) {
     std::mt19937 random(seed);
     std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
     for (float& x : busy->workerInput) x = noise(random);
+    while (!busy->workSemaphore.isWaiting()) std::this_thread::yield();
     busy->blockLength = TypeParam::maxBlockLength;
     busy->workSemaphore.release(1);
+    while (busy->workSemaphore.available() > 0) std::this_thread::yield();  // the worker took the block
     busy.reset();
     // Blocks coded one after another, then destroyed between blocks.
     std::unique_ptr<TypeParam> used(new TypeParam(&config));
@@ -200,6 +209,52 @@ TEST(EncoderFloat, MonoModeCodesTheAverageInBothMainChannels) {
     EXPECT_EQ(p.samples[stride + 5], expected);
     EXPECT_TRUE(std::equal(p.codes.begin(), p.codes.begin() + blockLength, p.codes.begin() + stride));
     EXPECT_EQ(encoder->state.targetRate, 160);  // mono halves the minimum rate
+}
+
+}  // namespace
+
+namespace {
+
+class CapturedLog : public KestravaLogger::LogSink {
+public:
+    void writeLine(const char*, std::size_t) override {}
+    void writeRecord(const KestravaLogger::LogRecord& record) override {
+        std::lock_guard lock(mutex);
+        texts.emplace_back(std::to_string(record.level) + " " + record.text);
+        changed.notify_all();
+    }
+    bool wantsLine() const override { return false; }
+    void flush() override {}
+
+    // The texts once one equals `last`, or what came within 10 s.
+    std::vector<std::string> waitFor(const std::string& last) {
+        std::unique_lock lock(mutex);
+        changed.wait_for(lock, std::chrono::seconds(10),
+                         [&] { return std::find(texts.begin(), texts.end(), last) != texts.end(); });
+        return texts;
+    }
+
+private:
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::string> texts;
+};
+
+// The worker's trace lines: it writes its start, and a worker woken by the stop while idle ends
+// without the closing line (which only follows a block it was coding). A marker logged after the
+// join closes the record.
+TEST(EncoderWorker, IdleWorkerLogsItsStartOnly) {
+    KestravaInstanceConfig config{192000, 2040};
+    auto log = std::make_shared<CapturedLog>();
+    config.logger.addSink(log);
+    config.logger.enable();
+    std::unique_ptr<Encoder<float, 4>> encoder(new Encoder<float, 4>(&config));
+    while (!encoder->workSemaphore.isWaiting()) std::this_thread::yield();  // idle, not just started
+    encoder.reset();
+    config.logger.log(1, KestravaLogger::Trace, "marker");
+    const std::vector<std::string> expected = {"1 Starting encoder worker thread\n", "1 marker\n"};
+    EXPECT_EQ(log->waitFor("1 marker\n"), expected);
+    config.logger.stop();
 }
 
 }  // namespace
