@@ -145,6 +145,22 @@ TYPED_TEST(MainChannelCoder, LargePredictionsAreGuarded) {
     }
 }
 
+// The ring wraps: the sample after the last slot goes to slot 0, and the fill count runs on.
+TYPED_TEST(MainChannelCoder, RingWrapsAtItsLength) {
+    using T = TypeParam;
+    const std::uint32_t ring = std::is_same_v<T, float> ? 320 : 128;
+    Channel<T> channel;
+    channel.history->writePos = ring - 1;
+    channel.history->fillCount = 1000;
+    channel.code1(static_cast<float>(2.0 * stepSize));
+    EXPECT_EQ(channel.history->writePos, 0u);
+    EXPECT_EQ(channel.history->samples[ring - 1], static_cast<T>(2.0 * stepSize));
+    channel.code1(static_cast<float>(-1.0 * stepSize));
+    EXPECT_EQ(channel.history->writePos, 1u);
+    EXPECT_EQ(channel.history->fillCount, 1002u);
+    EXPECT_EQ(channel.history->samples[ring], static_cast<T>(0));  // nothing beyond the ring
+}
+
 // Predictions between 1.5 and 3 are clamped without the fallback.
 TEST(MainChannelCoderFloat, ModeratePredictionIsClampedWithoutFallback) {
     Channel<float> channel;
