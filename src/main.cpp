@@ -23,9 +23,10 @@ int main(int argc, char** argv) {
         std::fputs("Failed to initialize sodium - cannot proceed!\n", stderr);
         return 1;
     }
-    // Before any other thread exists, so that every thread inherits the blocked signals.
-    ConsoleSignals signals;
     Application application(argc > 0 ? argv[0] : nullptr, options);
+    // Before any other thread exists, so that every thread inherits the blocked signals; made
+    // after the application, so that its thread has ended before the application goes away.
+    ConsoleSignals signals;
     signals.start([&application](int signal) { application.onConsoleEvent(signal); });
     const int result = application.run();
     signals.stop();
