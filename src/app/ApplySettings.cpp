@@ -22,8 +22,9 @@ bool textDiffers(const std::array<char, N>& applied, const std::array<char, N>& 
 
 template <std::size_t N>
 void copyText(std::array<char, N>& to, const std::array<char, N>& from) {
-    std::strncpy(to.data(), from.data(), N - 1);
-    to[N - 1] = '\0';
+    const std::size_t n = strnlen(from.data(), N - 1);
+    std::memcpy(to.data(), from.data(), n);
+    to[n] = '\0';
 }
 
 std::int32_t saturate32(std::int64_t v) {
@@ -168,8 +169,9 @@ void EncoderInstance::applySettings() {
         resetNeeded = true;
     }
     if (std::strncmp(s.gpsDeviceName, a.gpsDeviceName, EncoderSettings::deviceNameSize - 1) != 0) {
-        std::strncpy(a.gpsDeviceName, s.gpsDeviceName, EncoderSettings::deviceNameSize - 1);
-        a.gpsDeviceName[EncoderSettings::deviceNameSize - 1] = '\0';
+        const std::size_t n = strnlen(s.gpsDeviceName, EncoderSettings::deviceNameSize - 1);
+        std::memcpy(a.gpsDeviceName, s.gpsDeviceName, n);
+        a.gpsDeviceName[n] = '\0';
         e.setText(EngineSettings::TextNmeaDevice, a.gpsDeviceName);
         resetNeeded = true;
     }
