@@ -2,8 +2,10 @@
 
 #include <array>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <thread>
 
 class Model;
 
@@ -26,8 +28,14 @@ public:
 
 private:
     bool lockOrReport(std::int32_t index);
+    void release();
 
-    std::recursive_timed_mutex mutex;
+    // A recursive lock with a time-out, built on a plain mutex and a condition variable (the
+    // timed lock calls of the C library escape the thread sanitizer's bookkeeping).
+    std::mutex guard;
+    std::condition_variable freed;
+    std::thread::id owner;
+    int depth = 0;
     std::array<Model*, slotCount> slots{};
 };
 
