@@ -19,6 +19,16 @@ inline constexpr std::uint32_t integerDivideByZero = 0xC0000094;
 inline constexpr std::uint32_t illegalInstruction = 0xC000001D;
 inline constexpr std::uint32_t languageException = 0xE06D7363;
 
+// The guarded tasks, named as their reports name them.
+namespace Task {
+inline constexpr const char* httpServer = "HTTP Server";    // the listener ends after a report
+inline constexpr const char* httpWorker = "HTTP Worker";    // a worker enters its loop again
+inline constexpr const char* modelAutoSave = "Model AutoSave";  // no further autosave in this run
+inline constexpr const char* parsetUpdate = "Parset update by model";
+inline constexpr const char* prepareParSet = "Preparing ParSet for redraw (Model::prepareParSet)";
+inline constexpr const char* loadSettings = "LoadSts";      // applying a loaded settings file returns false
+}  // namespace Task
+
 struct ExceptionInfo {
     std::uint32_t code = languageException;
     std::uint64_t address = 0;       // where it happened, 0 when unknown

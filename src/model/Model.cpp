@@ -29,7 +29,7 @@ void Model::startAutosave() {
     options.name = "autosave";
     options.priority = -2;
     autosaveThread = kestrava::startThread(std::move(options), [this] {
-        CrashGuard::run("Model AutoSave", [this] { autosaveLoop(); });
+        CrashGuard::run(CrashGuard::Task::modelAutoSave, [this] { autosaveLoop(); });
         autosaveStop = false;
     });
 }
