@@ -86,18 +86,7 @@ void EncoderInstance::applySettings() {
 
     const bool active = s.encoderOn && a.bitrate > 0;
 
-    int refusedOpens = 0;
-    int refusedErases = 0;
-    for (int row = 0; row < EncoderSettings::destinationCount; ++row) {
-        applyDestination(row, active, refusedOpens, refusedErases);
-    }
-    // One line per call, not one per refused row.
-    if (refusedErases > 0) {
-        config.logger.log(1, KestravaLogger::Error, "Destination buffer full, cannot change more destinations");
-    }
-    if (refusedOpens > 0) {
-        config.logger.log(1, KestravaLogger::Error, "Destination buffer full, cannot add more destinations");
-    }
+    for (int row = 0; row < EncoderSettings::destinationCount; ++row) applyDestination(row, active);
 
     if (s.inputDevice != a.inputDevice) {
         a.inputDevice = s.inputDevice;
@@ -203,7 +192,7 @@ void EncoderInstance::applySettings() {
     }
 }
 
-void EncoderInstance::applyDestination(int row, bool active, int& refusedOpens, int& refusedErases) {
+void EncoderInstance::applyDestination(int row, bool active) {
     const EncoderSettings& s = settings;
     AppliedSettings& a = appliedCopy;
     const bool open = a.destinationOn[row];
@@ -221,7 +210,6 @@ void EncoderInstance::applyDestination(int row, bool active, int& refusedOpens, 
     if (a.destinationId[row] >= 0) {
         if (!controller->sender()->queueErase(a.destinationId[row])) {
             // The row stays as it is, so the next call tries the erase again.
-            ++refusedErases;
             return;
         }
         a.destinationId[row] = AppliedSettings::eraseRequested;
@@ -237,7 +225,6 @@ void EncoderInstance::applyDestination(int row, bool active, int& refusedOpens, 
                                                             a.destinationInterface[row].data(), true);
     if (id < 0) {
         // Not open: the next call sees the row as changed and tries again.
-        ++refusedOpens;
         a.destinationOn[row] = false;
         a.destinationId[row] = AppliedSettings::noDestination;
         return;

@@ -42,7 +42,7 @@ public:
     SampleHistoryControl& history() { return *inputHistory; }
 
 private:
-    void applyDestination(int row, bool active, int& refusedOpens, int& refusedErases);
+    void applyDestination(int row, bool active);
     bool refuseOnce(bool bad, std::int64_t value, std::int64_t& lastRefused, const char* what);
 
     KestravaInstanceConfig& config;

@@ -1,34 +1,24 @@
 #include "app/EngineParts.h"
 
-#include "app/DestinationRing.h"
 #include "logging/KestravaInstanceConfig.h"
 #include "logging/SetupLogging.h"
+#include "net/Sender.h"
 
-#include <thread>
 
 namespace {
 
-// Until the UDP output exists: the command ring and a reader that takes the commands off it,
-// so the ring keeps room; no socket is opened.
-class RingOnlySender : public SenderControl {
+// The encoder's UDP output: its destination commands go straight into the sender's ring.
+class NetworkSender : public SenderControl {
 public:
-    RingOnlySender() : reader([this] {
-        while (ring.take(true)) {
-        }
-    }) {}
-    ~RingOnlySender() override {
-        ring.close();
-        reader.join();
-    }
+    explicit NetworkSender(KestravaInstanceConfig& config) : sender(&config) {}
     std::int32_t queueOpen(const std::string& host, const std::string& port, const std::string& interfaceName,
                            bool qos) override {
-        return ring.queueOpen(host, port, interfaceName, qos);
+        return sender.submitAdd(host, port, interfaceName, qos);
     }
-    bool queueErase(std::int32_t destinationId) override { return ring.queueErase(destinationId); }
+    bool queueErase(std::int32_t destinationId) override { return sender.submitErase(destinationId); }
 
 private:
-    DestinationRing ring;
-    std::thread reader;
+    Networking::Sender sender;
 };
 
 // Until the sound-card input exists: a source that delivers nothing.
@@ -72,7 +62,7 @@ EngineParts engineParts() {
     parts.wireLogging = [](KestravaInstanceConfig& config, const InstancePaths& paths) {
         setupLogging(config, paths.logFolder);
     };
-    parts.makeSender = [](KestravaInstanceConfig&) { return std::make_unique<RingOnlySender>(); };
+    parts.makeSender = [](KestravaInstanceConfig& config) { return std::make_unique<NetworkSender>(config); };
     parts.makeSoundcardSource = [](SenderControl&, std::int32_t index, KestravaInstanceConfig& config) {
         return std::make_unique<IdleSoundcardSource>(config, index);
     };

@@ -6,7 +6,7 @@
 // The shell's side of the encoder's transport sender: the destination command ring that
 // applySettings writes and the sender's socket-manager thread reads. A sender takes a command
 // only into a free slot at the ring's write index; a busy slot means the ring is full and the
-// command is refused (nothing changes then).
+// command is refused: nothing changes, and the sender reports it in the instance's log.
 class SenderControl {
 public:
     virtual ~SenderControl() = default;

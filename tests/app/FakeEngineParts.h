@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/DestinationRing.h"
+#include "FakeDestinationRing.h"
 #include "app/EngineParts.h"
 #include "logging/KestravaInstanceConfig.h"
 #include "logging/RecordingSink.h"

@@ -1,5 +1,6 @@
 #include "app/KestravaStandaloneEncoderController.h"
 #include "app/SharedFftPlans.h"
+#include "platform/RealFft.h"
 #include "FakeEngineParts.h"
 
 #include <gtest/gtest.h>
@@ -85,7 +86,10 @@ TEST_F(ControllerFixture, StopAndJoinAreSafeInAnyOrder) {
     EXPECT_EQ(engine.starts, 0);
 }
 
-TEST_F(ControllerFixture, TheFirstControllerHoldsTheSharedPlansAndTheLastLetsThemGo) {
+TEST_F(ControllerFixture, TheFirstControllerMakesTheSharedPlansForEveryOrder) {
+    for (int order = kestrava::RealFft::minOrder; order <= kestrava::RealFft::maxOrder; ++order) {
+        EXPECT_TRUE(kestrava::RealFft::hasPlan(order)) << order;
+    }
     const int before = SharedFftPlans::liveControllerCount();
     {
         KestravaStandaloneEncoderController second(config, parts);
