@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/InstancePaths.h"
+#include "net/NetworkInterface.h"
 #include "platform/AlignedNew.h"
 
 #include <atomic>
@@ -21,6 +22,11 @@ public:
 
     CommonBase(const CommonBase&) = delete;
     CommonBase& operator=(const CommonBase&) = delete;
+
+    // The local network interfaces, for the settings' interface choice lists: listed on first use.
+    virtual std::int32_t networkInterfaceCount() = 0;
+    // A copy of entry n; beyond the list an entry named "Invalid index".
+    virtual Networking::NetworkInterface getNetworkInterface(std::int32_t n) = 0;
 
     Model* const owner;
     bool webEnabled = true;

@@ -18,10 +18,21 @@ KestravaParameters::KestravaParameters(Model* owner, const char* argv0, EnginePa
     encoderSettings.reset(new EncoderSettings(config->sampleRate));
     if (!encoderSettings) throw std::runtime_error("the live settings record could not be allocated");
     encoderInstance = std::make_unique<EncoderInstance>(*encoderSettings, *instancePaths, *config, std::move(parts));
+    networkInterfaces = std::make_unique<Networking::NetworkInterfaceCache>();
+}
+
+std::int32_t KestravaParameters::networkInterfaceCount() {
+    if (!networkInterfaces->isListed()) networkInterfaces->refreshNetworkInterfaces();
+    return static_cast<std::int32_t>(networkInterfaces->count());
+}
+
+Networking::NetworkInterface KestravaParameters::getNetworkInterface(std::int32_t n) {
+    return networkInterfaces->at(n);
 }
 
 KestravaParameters::~KestravaParameters() {
     encoderInstance.reset();
+    networkInterfaces.reset();
     encoderSettings.reset();
     config.reset();
     status.reset();

@@ -4,6 +4,7 @@
 #include "app/EncoderInstance.h"
 #include "app/EncoderSettings.h"
 #include "app/EngineParts.h"
+#include "net/NetworkInterfaceCache.h"
 
 #include <memory>
 
@@ -20,6 +21,9 @@ public:
     KestravaParameters(Model* owner, const char* argv0, EngineParts parts);
     ~KestravaParameters() override;
 
+    std::int32_t networkInterfaceCount() override;
+    Networking::NetworkInterface getNetworkInterface(std::int32_t n) override;
+
     struct AlignedDelete {
         void operator()(EncoderSettings* p) const { delete p; }
     };
@@ -28,4 +32,6 @@ public:
     std::shared_ptr<StandaloneKestravaStatus> status;
     std::unique_ptr<EncoderSettings, AlignedDelete> encoderSettings;
     std::unique_ptr<EncoderInstance> encoderInstance;
+    // Used from web workers under the web server's mutex; it has no lock of its own.
+    std::unique_ptr<Networking::NetworkInterfaceCache> networkInterfaces;
 };

@@ -38,6 +38,9 @@ TEST(ModelCommon, AFreshInstanceHasTheDefaultSettingsAndTheVariantOfItsName) {
         EXPECT_TRUE(common->webEnabled);
         EXPECT_FALSE(common->lowBandwidthMode);
         EXPECT_FALSE(common->settingsLoaded);
+        const std::int32_t interfaces = common->networkInterfaceCount();
+        EXPECT_GE(interfaces, 1);  // loopback at least
+        EXPECT_EQ(common->getNetworkInterface(interfaces).name, "Invalid index");
 
         delete common;  // stops the controller thread and the logger before anything is freed
         const auto lines = engine.log->snapshot();
