@@ -13,11 +13,11 @@ EncoderInstance::EncoderInstance(EncoderSettings& settings_, const InstancePaths
         if (made == nullptr) throw std::runtime_error("the encoder controller could not be allocated");
         controller.reset(made);
         controller->startThread();
-        // The histories of raw sound-card input and of input after the input stage; only the
-        // second wakes per-client readers. Their taps go into sample-hook slots 0 and 1 when the
-        // sample hooks exist.
-        inputHistory = parts.makeHistory(static_cast<float>(config.sampleRate), true);
-        rawInputHistory = parts.makeHistory(static_cast<float>(config.sampleRate), false);
+        // The histories of raw sound-card input and of input after the input stage (only the
+        // second wakes per-client readers), with their taps in sample-hook slots 0 and 1.
+        SampleHistories histories = parts.makeHistories(config);
+        inputHistory = std::move(histories.input);
+        rawInputHistory = std::move(histories.raw);
         if (!inputHistory || !rawInputHistory) throw std::runtime_error("a sample history could not be allocated");
     } catch (...) {
         controller.reset();

@@ -1,5 +1,6 @@
 #include "app/EngineParts.h"
 
+#include "audio/InputHistories.h"
 #include "logging/KestravaInstanceConfig.h"
 #include "logging/SetupLogging.h"
 #include "net/Sender.h"
@@ -43,17 +44,23 @@ private:
     std::int32_t index;
 };
 
-// Until the sample histories exist: the rate is all they are told.
-class RateOnlyHistory : public SampleHistoryControl {
+// A sample history as the apply step sees it: only its rate changes.
+class HistoryRate : public SampleHistoryControl {
 public:
-    RateOnlyHistory(float rate, bool events) : rate(rate), events(events) {}
-    void setSampleRate(float sampleRate) override { rate = sampleRate; }
-    bool hasReaderEvents() const override { return events; }
+    explicit HistoryRate(std::shared_ptr<OldSamples> history) : history(std::move(history)) {}
+    void setSampleRate(float sampleRate) override {
+        history->storedRate = sampleRate * static_cast<float>(history->rateFactor);
+    }
+    bool hasReaderEvents() const override { return history->hasReaderEvents(); }
 
 private:
-    float rate;
-    bool events;
+    std::shared_ptr<OldSamples> history;
 };
+
+std::shared_ptr<SampleHistoryControl> rateOf(std::shared_ptr<OldSamples> history) {
+    if (!history) return {};
+    return std::make_shared<HistoryRate>(std::move(history));
+}
 
 }  // namespace
 
@@ -66,6 +73,9 @@ EngineParts engineParts() {
     parts.makeSoundcardSource = [](SenderControl&, std::int32_t index, KestravaInstanceConfig& config) {
         return std::make_unique<IdleSoundcardSource>(config, index);
     };
-    parts.makeHistory = [](float rate, bool events) { return std::make_shared<RateOnlyHistory>(rate, events); };
+    parts.makeHistories = [](KestravaInstanceConfig& config) {
+        const InputHistories histories = InputHistories::install(config);
+        return SampleHistories{rateOf(histories.rawInputHistory), rateOf(histories.inputHistory)};
+    };
     return parts;
 }

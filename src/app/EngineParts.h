@@ -11,6 +11,12 @@
 
 class KestravaInstanceConfig;
 
+// The two sample histories of an instance: raw sound-card input, and input after the input stage.
+struct SampleHistories {
+    std::shared_ptr<SampleHistoryControl> raw;
+    std::shared_ptr<SampleHistoryControl> input;
+};
+
 // How an instance makes the engine parts that other subsystems own: the log wiring, the
 // transport sender, the sound-card source and the sample histories. The program uses
 // engineParts(); tests put in their own.
@@ -21,7 +27,9 @@ struct EngineParts {
     std::function<std::unique_ptr<AudioSourceControl>(SenderControl& sender, std::int32_t soundcard,
                                                       KestravaInstanceConfig&)>
         makeSoundcardSource;
-    std::function<std::shared_ptr<SampleHistoryControl>(float sampleRate, bool readerEvents)> makeHistory;
+    // Makes both histories and hangs their taps into the configuration's sample-hook slots 0 and
+    // 1; a history that could not be made stays empty.
+    std::function<SampleHistories(KestravaInstanceConfig&)> makeHistories;
 };
 
 // The parts of this build.

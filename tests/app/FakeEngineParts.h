@@ -55,10 +55,10 @@ struct FakeEngine {
             soundcards.push_back(index);
             return std::make_unique<Source>(*this);
         };
-        p.makeHistory = [this](float rate, bool events) {
-            auto h = std::make_shared<History>(rate, events);
-            histories.push_back(h);
-            return h;
+        p.makeHistories = [this](KestravaInstanceConfig& config) {
+            histories = {std::make_shared<History>(static_cast<float>(config.sampleRate), false),
+                         std::make_shared<History>(static_cast<float>(config.sampleRate), true)};
+            return SampleHistories{histories[0], histories[1]};
         };
         return p;
     }

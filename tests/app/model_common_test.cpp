@@ -50,3 +50,18 @@ TEST(ModelCommon, AFreshInstanceHasTheDefaultSettingsAndTheVariantOfItsName) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(EngineParts, TheHistoriesHangTheirTapsInSlotsZeroAndOne) {
+    KestravaInstanceConfig config{192000, 2040};
+    const SampleHistories histories = engineParts().makeHistories(config);
+    ASSERT_TRUE(histories.raw && histories.input);
+    EXPECT_TRUE(config.sampleHooks[0] && config.sampleHooks[1]);
+    EXPECT_NE(config.sampleHooks[0], config.sampleHooks[1]);
+    EXPECT_FALSE(histories.raw->hasReaderEvents());
+    EXPECT_TRUE(histories.input->hasReaderEvents());
+    for (int slot = 2; slot < KestravaInstanceConfig::sampleHookCount; ++slot) EXPECT_FALSE(config.sampleHooks[slot]);
+}
+
+}  // namespace
