@@ -1,44 +1,34 @@
 // kestrava-encoder: the stand-alone encoder.
-#include "BuildInfo.h"
-#include "logging/KestravaInstanceConfig.h"
-#include "logging/SetupLogging.h"
+#include "app/Application.h"
+#include "app/CommandLineOptions.h"
+#include "app/ConsoleSignals.h"
 
-#include <csignal>
+#include <sodium.h>
+
 #include <cstdio>
-#include <cstdlib>
-#include <string>
+#include <variant>
 
-#include <pthread.h>
-
-namespace {
-
-std::string stateFolder() {
-    if (const char* state = std::getenv("XDG_STATE_HOME"); state != nullptr && *state != '\0') return state;
-    const char* home = std::getenv("HOME");
-    return std::string(home != nullptr ? home : ".") + "/.local/state";
-}
-
-}  // namespace
-
-int main() {
-    // Console control events arrive as signals, taken by this thread alone.
-    sigset_t signals;
-    sigemptyset(&signals);
-    for (int s : {SIGINT, SIGQUIT, SIGHUP, SIGTERM}) sigaddset(&signals, s);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
-
-    std::printf("Kestrava Encoder %s (build %s)\n", kestrava::build::version, kestrava::build::buildId);
-    std::fflush(stdout);
-
-    KestravaInstanceConfig config(192000, 2040);
-    setupLogging(config, stateFolder() + "/Kestrava_Encoder.log");
-    config.logger.log(1, KestravaLogger::Info, "Kestrava encoder running");
-
-    int received = 0;
-    sigwait(&signals, &received);
-    config.logger.log(1, KestravaLogger::Info, "Received interrupt signal, shutting down");
-    config.logger.log(1, KestravaLogger::Info, "Kestrava stopping.");
-    config.logger.stop();
-    return 0;
+int main(int argc, char** argv) {
+    const auto parsed = parseCommandLine(argc, argv);
+    if (const auto* error = std::get_if<std::string>(&parsed)) {
+        std::fprintf(stderr, "kestrava-encoder: %s\n%s", error->c_str(), usageText());
+        return 2;
+    }
+    const auto& options = std::get<CommandLineOptions>(parsed);
+    if (options.help) {
+        std::fputs(usageText(), stdout);
+        return 0;
+    }
+    if (sodium_init() < 0) {
+        std::fputs("Failed to initialize sodium - cannot proceed!\n", stderr);
+        return 1;
+    }
+    Application application(argc > 0 ? argv[0] : nullptr, options);
+    // Before any other thread exists, so that every thread inherits the blocked signals; made
+    // after the application, so that its thread has ended before the application goes away.
+    ConsoleSignals signals;
+    signals.start([&application](int signal) { application.onConsoleEvent(signal); });
+    const int result = application.run();
+    signals.stop();
+    return result;
 }

@@ -1,0 +1,194 @@
+#include "app/Application.h"
+
+#include "app/AudioLibrary.h"
+#include "app/CrashGuard.h"
+#include "app/EngineParts.h"
+#include "app/ErrorState.h"
+#include "app/ModelCommon.h"
+#include "app/ProgramVersion.h"
+#include "logging/KestravaInstanceConfig.h"
+#include "model/InstanceTable.h"
+#include "model/Model.h"
+#include "model/ParSet.h"
+#include "platform/CpuFeatures.h"
+#include "platform/ThreadSetup.h"
+
+#include <chrono>
+#include <cstdio>
+#include <exception>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <xmmintrin.h>
+#endif
+
+namespace {
+
+constexpr int lowestPriority = -2;
+
+void setFlushToZero() {
+#if defined(__x86_64__) || defined(__i386__)
+    _mm_setcsr(_mm_getcsr() | 0x8000);
+#endif
+}
+
+}  // namespace
+
+Application::Application(const char* argv0_, CommandLineOptions options_)
+    : argv0(argv0_ != nullptr ? argv0_ : ""), options(std::move(options_)) {}
+
+Application::~Application() {
+    if (appThread.joinable()) {
+        stopEvent.set();
+        appThread.join();
+    }
+}
+
+void Application::onConsoleEvent(int) {
+    {
+        std::lock_guard lock(consoleMutex);
+        if (currentModelCommon != nullptr) {
+            currentModelCommon->config->logger.log(1, KestravaLogger::Info, "Received interrupt signal, shutting down");
+        }
+    }
+    quitRequested = true;
+    stopEvent.set();
+    mainWake.set();
+}
+
+bool Application::buildInstance() {
+    currentModel = std::make_unique<Model>();
+    ModelCommon* common = nullptr;
+    try {
+        common = new ModelCommon(currentModel.get(), argv0.c_str(), engineParts());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "Kestrava cannot start: %s\n", e.what());
+        return false;
+    }
+    if (common == nullptr) {
+        std::fprintf(stderr, "Kestrava cannot start: the instance could not be allocated\n");
+        return false;
+    }
+    currentModel->modelCommon = common;
+    currentModel->parSet = new ParSet(*currentModel);
+    currentModel->settingsChanged = false;
+    currentModel->running = true;
+    currentModel->autosaveStop = false;
+    currentModel->startAutosave();
+    instanceTable().registerModel(currentModel->index, currentModel.get());
+    {
+        std::lock_guard lock(consoleMutex);
+        currentModelCommon = common;
+    }
+    tray = makeHeadlessTrayPresenter(common->config->logger, [common] { return common->webPort.load(); });
+    return true;
+}
+
+int Application::run() {
+    kestrava::useAvx2Routines();
+    setFlushToZero();
+    ErrorState::reset();
+    CrashGuard::installFaultReporter();
+
+    std::printf("This is Kestrava %s/build %s.\n", ProgramVersion::versionText().c_str(),
+                ProgramVersion::buildIdentifier().c_str());
+    std::printf("%s\n\n", AudioLibrary::versionText());
+    std::fflush(stdout);
+
+    if (!buildInstance()) {
+        if (currentModel) currentModel->stop();
+        currentModel.reset();
+        return 1;
+    }
+    kestrava::setCurrentThreadPriority(0);
+
+    appThread = kestrava::startThread({"application", lowestPriority, 0, kestrava::FloatMode::Keep},
+                                      [this] { applicationThread(); });
+    startedEvent.wait();
+
+    if (options.webPort || options.webWhiteList) applyWebInterface(options.webPort, options.webWhiteList);
+
+    // The main loop: nothing to dispatch on a host without a desktop; it waits for a stop request.
+    while (!quitRequested) mainWake.wait();
+
+    stopEvent.set();
+    appThread.join();
+    {
+        std::lock_guard lock(consoleMutex);
+        currentModelCommon = nullptr;
+    }
+    tray.reset();
+    currentModel->stop();
+    currentModel.reset();
+    return 0;
+}
+
+void Application::applicationThread() {
+    // A stop requested during start-up is kept (quitRequested is not cleared): start-up runs to
+    // its end and the first wait below ends it.
+    Model& model = *currentModel;
+    auto& common = static_cast<ModelCommon&>(*model.modelCommon);
+    KestravaInstanceConfig& config = *common.config;
+
+    const std::int32_t device = AudioLibrary::findDefaultInputDevice(config.sampleRate);
+    common.encoderSettings->defaultInputDevice = device;
+    if (device < 0) {
+        config.statusMessages.postStatusText(StatusError, "Cannot retrieve default soundcard");
+        config.logger.log(1, KestravaLogger::Error, "Cannot retrieve default soundcard");
+    }
+
+    currentParSet = model.parSet;
+    config.statusMessages.attachDisplay(&currentParSet->statusDisplay());
+    currentParSet->loadSettingsFile(*common.instancePaths);
+    common.settingsLoaded = true;
+    common.encoderInstance->parSet = currentParSet;
+    currentParSet->storeParamsToSettings();
+    common.encoderInstance->applySettings();
+    currentParSet->refreshEnabledStates();
+    startWebServer();
+    startedEvent.set();
+
+    tray->addTrayIcon();
+    tray->startTrayThread();
+
+    while (!stopEvent.waitFor(std::chrono::milliseconds(1000))) {
+    }
+
+    tray->stopTrayThread();
+    tray->removeTrayIcon();
+    const bool changed = model.settingsChanged;
+    stopWebServer();
+    if (changed) currentParSet->saveSettingsFile(*common.instancePaths);
+    config.logger.log(1, KestravaLogger::Info, "Kestrava stopping.");
+}
+
+void Application::startWebServer() {
+    auto& common = static_cast<ModelCommon&>(*currentModel->modelCommon);
+    std::lock_guard lock(webServerMutex);
+    currentWebServer = makeWebServer();
+    if (currentWebServer) currentWebServer->start(currentModel->index, common.webPort, common.webWhiteList);
+}
+
+void Application::stopWebServer() {
+    std::lock_guard lock(webServerMutex);
+    if (currentWebServer) currentWebServer->stop();
+    currentWebServer.reset();
+}
+
+void Application::applyWebInterface(const std::optional<std::string>& port,
+                                    const std::optional<std::string>& whiteList) {
+    auto& common = static_cast<ModelCommon&>(*currentModel->modelCommon);
+    KestravaLogger::Logger& logger = common.config->logger;
+    std::string error;
+    if (port && !currentParSet->setWebPortFromSaveText(*port, error)) {
+        logger.log(1, KestravaLogger::Error, "Web interface: {}", error);
+    }
+    if (whiteList && !currentParSet->setWebWhiteFromSaveText(*whiteList, error)) {
+        logger.log(1, KestravaLogger::Error, "Web interface: {}", error);
+    }
+    currentParSet->storeParamsToSettings();
+    common.encoderInstance->applySettings();
+    stopWebServer();
+    startWebServer();
+    currentParSet->saveSettingsFile(*common.instancePaths);
+    tray->webPortChanged();
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "app/InstancePaths.h"
+#include "net/NetworkInterface.h"
+#include "platform/AlignedNew.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class Model;
+
+// What any program built on the parameter model needs of an instance: the web-interface
+// settings and the instance's folders and file paths.
+class CommonBase : public kestrava::AlignedNew {
+public:
+    static constexpr std::size_t whiteListMax = 1024;
+
+    CommonBase(Model* owner, const char* argv0);
+    virtual ~CommonBase();
+
+    CommonBase(const CommonBase&) = delete;
+    CommonBase& operator=(const CommonBase&) = delete;
+
+    // The local network interfaces, for the settings' interface choice lists: listed on first use.
+    virtual std::int32_t networkInterfaceCount() = 0;
+    // A copy of entry n; beyond the list an entry named "Invalid index".
+    virtual Networking::NetworkInterface getNetworkInterface(std::int32_t n) = 0;
+
+    Model* const owner;
+    bool webEnabled = true;
+    std::atomic<std::int32_t> webPort{8080};
+    std::string webWhiteList = "/0";  // at most 1024 characters
+    bool lowBandwidthMode = false;
+    const std::unique_ptr<InstancePaths> instancePaths;
+    // Set once the settings file has been loaded at start-up; the autosave writes only then.
+    std::atomic<bool> settingsLoaded{false};
+};

@@ -1,0 +1,3 @@
+#include "app/ModelCommon.h"
+
+ModelCommon::~ModelCommon() = default;

@@ -1,0 +1,11 @@
+#pragma once
+
+// The shell's view of a sample history: a shared record of recent input samples that other parts
+// display or analyse. applySettings only tells it the input's sample rate.
+class SampleHistoryControl {
+public:
+    virtual ~SampleHistoryControl() = default;
+    // Sets the history's rate and its scaled rate (the rate times the history's multiplier).
+    virtual void setSampleRate(float sampleRate) = 0;
+    virtual bool hasReaderEvents() const = 0;
+};
