@@ -12,7 +12,7 @@ int liveControllers = 0;
 void acquire() {
     if (liveControllers++ == 0 && !kestrava::RealFft::prepare()) {
         // An order without plans stays without; its users find that out when they ask for it.
-        ErrorState::record(ErrorState::Crashed, "ippsFFTInitAlloc_R_32f failed, unable to proceed.");
+        ErrorState::record(ErrorState::Crashed, "Real FFT plans could not be made, unable to proceed.");
     }
 }
 
