@@ -83,12 +83,13 @@ inline RecoveryFieldsRead readRecoveryHeader(const Bytes& packet) {
 // one or two bytes) back to the packet as it was queued; nothing when the padding is malformed.
 inline std::optional<Bytes> unpad(Bytes block) {
     const std::size_t b = block.size();
+    if (b < 2) return std::nullopt;
     const int padClass = (block.at(1) >> 2) & 3;
     std::size_t pad = 0;
     if (padClass == 1) pad = block[b - 1];
     if (padClass == 2) pad = block[b - 2] * 256u + block[b - 1];
     if (padClass == 3 || pad > b) return std::nullopt;
-    block.resize(b - pad);
+    block.erase(block.end() - static_cast<std::ptrdiff_t>(pad), block.end());
     block[1] &= static_cast<std::uint8_t>(~0x0Cu);
     return block;
 }
