@@ -19,7 +19,7 @@ class KestravaInstanceConfig;
 // its last byte (pad 1..255, class 1) or big-endian in its last two (pad >= 256, class 2), and
 // the class goes into bits 0x0C of its flags byte, so that a receiver learns the length of a
 // rebuilt frame. A recovery packet is 11 + B bytes; groups whose packets would reach 2048 bytes
-// send none.
+// send none, which is logged for the first such group of a run and then once per 1024 groups.
 //
 // One thread (the one sending frames) uses a group; nothing is locked and nothing is allocated
 // after construction. Large (about 1 MB): create it with new, which yields null when out of memory.

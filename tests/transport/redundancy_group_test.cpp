@@ -151,6 +151,14 @@ TEST(RedundancyGroup, FramesArePaddedToTheLargestAsTheExampleShows) {
     for (std::size_t i = 0; i < 408; ++i) {
         ASSERT_EQ(recovery[11 + i], a[i] ^ b[i] ^ c[i]) << "byte " << i;
     }
+
+    // With k = 1 every recovery packet carries the prepared frame itself.
+    Fixture one(1, 2);
+    one.frame(403, 2040, 1);
+    ASSERT_EQ(one.sink.packets.size(), 3u);
+    for (int r = 1; r <= 2; ++r) {
+        EXPECT_EQ(Bytes(one.sink.packets[r].bytes.begin() + 11, one.sink.packets[r].bytes.end()), a) << "copy " << r;
+    }
 }
 
 TEST(RedundancyGroup, PadClassAndCountAtTheEndOfARebuiltFrame) {
