@@ -219,6 +219,13 @@ TEST(RedundancyGroup, OversizedRecoveryPacketsAreReportedNotSent) {
             EXPECT_EQ(f.c.log->count(c.message), 1u) << name;
         }
     }
+
+    // A run of oversized groups is reported at its start; a group that fits ends the run.
+    Fixture f(1, 1);
+    for (std::uint32_t length : {2040u, 2040u, 2040u, 500u, 2040u}) f.frame(length);
+    f.c.settleLog();
+    EXPECT_EQ(f.c.log->count("Redundancy packet too large"), 2u);
+    EXPECT_EQ(f.order(), "FFFFR0F");
 }
 
 TEST(RedundancyGroup, RefusedCodingIsReportedAndTheNextGroupStartsFresh) {
