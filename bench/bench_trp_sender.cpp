@@ -43,7 +43,8 @@ void BM_SendFrame(benchmark::State& state) {
                                                   true, 100.0f, 43200, 0.5f));
     }
     const std::uint64_t n = static_cast<std::uint64_t>(state.iterations());
-    const std::uint64_t expectedRecovery = k > 0 ? n / static_cast<std::uint64_t>(k) * static_cast<std::uint64_t>(m) : 0;
+    const std::uint64_t expectedRecovery =
+        k > 0 ? n / static_cast<std::uint64_t>(k) * static_cast<std::uint64_t>(m) : 0;
     if (sink.frames != n || sink.recovery != expectedRecovery) state.SkipWithError("unexpected packet count");
     state.counters["frames/s"] = benchmark::Counter(static_cast<double>(n), benchmark::Counter::kIsRate);
     state.counters["x realtime"] =

@@ -115,7 +115,10 @@ inline Bytes hex(const char* text) {
     int digits = 0;
     for (const char* p = text;; ++p) {
         const char c = *p;
-        const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        const int d = c >= '0' && c <= '9'   ? c - '0'
+                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                             : -1;
         if (d >= 0) {
             value = value * 16 + static_cast<unsigned>(d);
             ++digits;

@@ -83,9 +83,14 @@ TEST(TransportOffline, ThousandFramesInGroupsOfTenWithThreeRecoveryPackets) {
         for (auto& byte : payload) byte = static_cast<std::uint8_t>(rng());
         const std::uint32_t count = rng() % 4 == 0 ? 1911 : 2040;
         counts.push_back(count);
-        sender.sendFrame(payload.data(), static_cast<std::int32_t>(rng() % 4), length, count, rng() & 1, rng() & 1,
-                         rng() & 1, true, rng() & 1, static_cast<float>(rng() % 65536), static_cast<std::int32_t>(rng() % 86400),
-                         static_cast<float>(rng() % 1000) / 999.0f);
+        // Drawn one by one: the order of evaluating call arguments is unspecified.
+        const auto version = static_cast<std::int32_t>(rng() % 4);
+        const unsigned flags = rng() % 16;
+        const auto offset = static_cast<float>(rng() % 65536);
+        const auto second = static_cast<std::int32_t>(rng() % 86400);
+        const float level = static_cast<float>(rng() % 1000) / 999.0f;
+        sender.sendFrame(payload.data(), version, length, count, flags & 1, flags & 2, flags & 4, true, flags & 8,
+                         offset, second, level);
     }
     ASSERT_EQ(sink.packets.size(), static_cast<std::size_t>(frameTotal + frameTotal / k * m));
 
