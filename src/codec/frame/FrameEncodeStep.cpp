@@ -1,0 +1,231 @@
+#include "codec/frame/FrameEncodeStep.h"
+
+#include "audio/AudioSource.h"
+#include "codec/LegacyRateController.h"
+#include "codec/RateController.h"
+#include "codec/entropy/EntropyCoder.h"
+#include "codec/frame/ByteConversions.h"
+#include "codec/frame/FrameSender.h"
+#include "codec/frame/GpsStamper.h"
+#include "codec/frame/ResetPacket.h"
+#include "logging/KestravaInstanceConfig.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+constexpr std::uint32_t interpolatedRate = 176400;
+}
+
+FrameEncodeStep::FrameEncodeStep(KestravaInstanceConfig* config_, FrameSender* sender_, GpsStamper* gps_)
+    : rdsEncoder(config_),
+      config(config_),
+      sender(sender_),
+      gps(gps_),
+      coder(std::make_unique<EntropyCoder>(config_)),
+      payload(std::make_unique<AudioPayload>()),
+      packetBuffer{},
+      planes{},
+      codes{} {}
+
+FrameEncodeStep::~FrameEncodeStep() = default;
+
+void FrameEncodeStep::logOnce(bool& flag, const char* text) {
+    if (flag) return;
+    flag = true;
+    config->logger.log(1, KestravaLogger::Error, "{}", text);
+}
+
+std::uint32_t FrameEncodeStep::convertPlanes(const AudioSource& source, std::uint32_t n, std::uint32_t inputRate) {
+    const DemodulatedSample* r = source.blockFrames;
+    float* a = planes;
+    float* b = planes + planeStride;
+    float* c = planes + 2 * planeStride;
+    if (n == 0) return 0;
+    if (static_cast<std::uint32_t>(config->sampleRate) == interpolatedRate) {
+        const float ratio = static_cast<float>(inputRate) / 38400.0f;
+        if (!(ratio >= 1.0f)) return 0;
+        const std::uint32_t m = std::min(frame_bytes::truncateUnsigned(static_cast<float>(n) / ratio + 0.5f, planeStride),
+                                         planeStride);
+        for (std::uint32_t i = 0; i < m; ++i) {
+            const float pos = static_cast<float>(i) * ratio;
+            const std::uint32_t k = std::min(frame_bytes::truncateUnsigned(pos, n - 1), n - 1);
+            const float f = pos - static_cast<float>(k);
+            const std::uint32_t k1 = std::min(k + 1, n - 1);  // never past the block
+            a[i] = r[k].left * (1.0f - f) + r[k1].left * f;
+            b[i] = r[k].right * (1.0f - f) + r[k1].right * f;
+            c[i] = r[k].quad * (1.0f - f) + r[k1].quad * f;
+        }
+        return m;
+    }
+    const std::uint32_t codecRate = source.codecSampleRate;
+    if (codecRate == 0 || inputRate < codecRate || inputRate % codecRate != 0) return 0;
+    const std::uint32_t step = inputRate / codecRate;
+    const std::uint32_t m = n / step;
+    for (std::uint32_t i = 0; i < m; ++i) {
+        a[i] = r[i * step].left;
+        b[i] = r[i * step].right;
+        c[i] = r[i * step].quad;
+    }
+    return m;
+}
+
+bool FrameEncodeStep::ensureGeneration(AudioSource& source, std::int32_t v) {
+    if (v == 0) {
+        if (legacyEncoder) return true;
+        legacyEncoder.reset(new LegacyEncoder(config));
+        doubleEncoder.reset();
+        floatEncoder.reset();
+        source.forceReset.store(true, std::memory_order_relaxed);
+        if (legacyEncoder && !legacyEncoder->ready()) legacyEncoder.reset();
+        return legacyEncoder != nullptr;
+    }
+    if (v == 1 || v == 2) {
+        if (doubleEncoder) return true;
+        doubleEncoder.reset(new Encoder<double, 0>(config));
+        floatEncoder.reset();
+        legacyEncoder.reset();
+        source.forceReset.store(true, std::memory_order_relaxed);
+        if (doubleEncoder && !doubleEncoder->ready()) doubleEncoder.reset();
+        return doubleEncoder != nullptr;
+    }
+    if (floatEncoder) return true;
+    doubleEncoder.reset();  // its worker ends before the next one starts
+    floatEncoder.reset(new Encoder<float, 4>(config));
+    legacyEncoder.reset();
+    source.forceReset.store(true, std::memory_order_relaxed);
+    if (floatEncoder && !floatEncoder->ready()) floatEncoder.reset();
+    return floatEncoder != nullptr;
+}
+
+std::uint32_t FrameEncodeStep::prepareResetPacket(AudioSource& source, std::int32_t v) {
+    const EngineSettings& e = config->engine;
+    ResetPacket::Inputs in;
+    in.bitRate = e.bitrate.load(std::memory_order_relaxed);
+    in.codecVersion = v;
+    in.plusMode = v >= 3 && e.plusMode.load(std::memory_order_relaxed);
+    in.variableBitRate = in.plusMode && e.variableBitrate.load(std::memory_order_relaxed);
+    in.vbrNoiseLevel = e.vbrNoiseLevel.load(std::memory_order_relaxed);
+    in.vbrMaxBitRate = e.vbrMaxBitrate.load(std::memory_order_relaxed);
+    in.pilotLevel = source.pilotLevelRatio.load(std::memory_order_relaxed);
+    in.rdsLevel = source.rdsLevel.load(std::memory_order_relaxed);
+    in.spectrumFlag = source.demodulatorFlag.load(std::memory_order_relaxed);
+    source.bitrate = in.bitRate;
+    source.samplesSinceReset = 0;
+    source.forceReset.store(false, std::memory_order_relaxed);
+    ResetPacket::Generations g{doubleEncoder.get(), floatEncoder.get(), legacyEncoder.get()};
+    return ResetPacket::prepare(in, g, *coder, packetBuffer);
+}
+
+std::int32_t FrameEncodeStep::encodeAndSendBlock(AudioSource& source, std::uint32_t count, std::uint32_t inputRate) {
+    auto& logger = config->logger;
+    const std::uint32_t n = std::min(count, AudioSource::blockCapacity);
+    const std::size_t copied = source.inputBuffer.readSliding(source.blockFrames, n, n);
+    if (copied < n) {
+        const auto left = static_cast<std::uint32_t>(source.inputBuffer.available());
+        logger.log(1, KestravaLogger::Warning, "Not enough audio data to send: {} {}", left, n);
+        return -1;
+    }
+    if (source.takeInputReset()) rdsEncoder.halfBitCount = 0;  // decisions of dropped input are stale
+    const DemodulatedSample* records = source.blockFrames;
+
+    float peak = 0.0f;
+    for (std::uint32_t i = 0; i < n; ++i) peak = std::max(peak, std::fabs(records[i].mpx));
+
+    float offset = -1.0f;
+    std::int32_t stamp = 0;
+    bool stamped = false;
+    if (gps != nullptr) {
+        if (config->engine.gpsTimeEncoding.load(std::memory_order_relaxed)) {
+            if (!gps->started()) gps->start();
+            stamped = gps->process(n, source.rateMeter.slowRate(), offset, stamp);
+        } else if (gps->started()) {
+            gps->stop();
+        }
+    }
+
+    const float inputRateF = static_cast<float>(inputRate);
+    const std::uint32_t m = convertPlanes(source, n, inputRate);
+    if (m == 0) {
+        logOnce(reportedRate, "Input sample rate or block length not supported by the codec: block not coded");
+        return -1;
+    }
+
+    const std::int32_t v = config->engine.codecVersion.load(std::memory_order_relaxed);
+    if (v < 0 || v > 3) {
+        logOnce(reportedVersion, "Codec version outside 0..3: block not coded");
+        return -1;
+    }
+    if (!ensureGeneration(source, v)) return -1;  // the next block tries again and carries the reset
+
+    source.samplesSinceReset += n;
+    const float interval = config->engine.resetInterval.load(std::memory_order_relaxed);
+    const std::uint32_t threshold = frame_bytes::truncateUnsigned(inputRateF * interval, 0xFFFFFFFFu);
+    std::uint32_t r = 0;
+    if (source.samplesSinceReset > threshold || source.forceReset.load(std::memory_order_relaxed)) {
+        r = prepareResetPacket(source, v);
+    }
+
+    rdsEncoder.bitStep = rdsEncoder.bitRate / inputRateF;
+    rdsEncoder.decisionStep = rdsEncoder.bitStep;
+    const std::uint32_t s = rdsEncoder.encodeBlock(records, n, packetBuffer + r + 2);
+    const float level = 2.0f * std::sqrt(2.0f * rdsEncoder.power);
+    source.rdsLevel.store(std::min(level / 0.09f, 1.0f), std::memory_order_relaxed);
+
+    float x = records[n - 1].pilot;
+    if (x < 0.0f) x = x + 1.0f;
+    const std::uint32_t u = frame_bytes::truncateUnsigned(x * 65536.0f, 0xFFFFFFFFu);
+    packetBuffer[r] = static_cast<std::uint8_t>((u >> 8) & 0xFF);
+    packetBuffer[r + 1] = static_cast<std::uint8_t>(u & 0xFF);
+
+    float energy = 0.0f;
+    std::uint32_t codeCount = 0;
+    std::uint32_t silent = 1;
+    if (legacyEncoder) {
+        silent = legacyEncoder->encodeBlock(planes, codes, m, &energy, &codeCount);
+    } else if (doubleEncoder) {
+        silent = doubleEncoder->encodeBlock(planes, codes, m, &energy, &codeCount);
+    } else {
+        silent = floatEncoder->encodeBlock(planes, codes, m, &energy, &codeCount);
+    }
+
+    AudioPayload::Request request;
+    request.sampleCount = m;
+    request.resetLength = r;
+    request.rdsLength = s;
+    request.thirdSilent = silent != 0;
+    request.rate = source.bitrate;
+    request.codecVersion = static_cast<std::uint32_t>(v);
+    AudioPayload::Result result;
+    const AudioPayload::Planes codePlanes{{codes, m}, {codes + planeStride, m}, {codes + 2 * planeStride, m}};
+    if (!payload->encode(codePlanes, request, *coder, packetBuffer, result)) {
+        // The coder has logged why; the decoder resynchronises at the next reset.
+        source.forceReset.store(true, std::memory_order_relaxed);
+        return -1;
+    }
+
+    const auto sampleCount = static_cast<std::uint32_t>(std::uint64_t{n} * static_cast<std::uint32_t>(config->sampleRate) /
+                                                        std::max<std::uint32_t>(inputRate, 1));
+    const float offsetAt192k = offset * 192000.0f / inputRateF;
+    const std::uint32_t bytes = sender->sendFrame(
+        packetBuffer, v, result.frameLength + result.thirdLength, sampleCount, r != 0, result.difference,
+        silent != 0, source.soundcardSourceFlag.load(std::memory_order_relaxed), stamped, offsetAt192k, stamp, peak);
+    if (bytes == 0 || bytes <= r) {
+        // Not sent: no rate feedback, and the next frame resynchronises the decoder.
+        source.forceReset.store(true, std::memory_order_relaxed);
+        return -1;
+    }
+
+    const std::uint64_t duration = static_cast<std::uint32_t>(m * 1000000u) / source.codecSampleRate;
+    const std::uint32_t sent = bytes - r;
+    if (doubleEncoder) {
+        RateController<double>::update(*doubleEncoder, duration, static_cast<std::int32_t>(sent), 2 * m, energy,
+                                       codeCount, doubleEncoder->state);
+    } else if (floatEncoder) {
+        RateController<float>::update(*floatEncoder, duration, static_cast<std::int32_t>(sent), 2 * m, energy,
+                                      codeCount, floatEncoder->state);
+    } else if (legacyEncoder) {
+        LegacyRateController::update(legacyEncoder->state, duration, sent, energy, codeCount);
+    }
+    return static_cast<std::int32_t>(bytes);
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "audio/EncodeStep.h"
+#include "codec/Encoder.h"
+#include "codec/LegacyEncoder.h"
+#include "codec/frame/AudioPayload.h"
+#include "codec/frame/RdsEncoder.h"
+#include "platform/AlignedNew.h"
+
+#include <cstdint>
+#include <memory>
+
+class EntropyCoder;
+class FrameSender;
+class GpsStamper;
+class KestravaInstanceConfig;
+
+// The per-block encode step: one block of demodulated records becomes one coded frame.
+//
+//   [ reset block r (when due) ][ pilot phase 2, BE ][ RDS section s ][ main streams ][ third stream ]
+//
+// Per block: take the records, measure the composite peak, stamp (GPS), convert left / right /
+// quad to 38,400 samples per second (interpolation at 176.4 kHz, decimation otherwise), make the
+// generation of the configured codec version exist, write the reset block when due, the phase and
+// the RDS section, code the block and its payload, hand the frame to the sender, and feed the sent
+// length (less the reset block) back into rate control.
+//
+// A reset block is due on the first block, on the first block of a new generation, when the
+// records counted since the last reset exceed interval x input rate, and after a frame that was
+// not sent. A frame that is not sent skips rate control. Feed thread only; allocates only when it
+// creates a generation.
+class FrameEncodeStep : public EncodeStep, public kestrava::AlignedNew {
+public:
+    static constexpr std::uint32_t planeStride = 8192;
+    static constexpr std::uint32_t packetCapacity = AudioPayload::bufferSize;
+
+    // sender must outlive the step; gps may be null (no stamping).
+    FrameEncodeStep(KestravaInstanceConfig* config, FrameSender* sender, GpsStamper* gps = nullptr);
+    ~FrameEncodeStep() override;
+
+    // Returns the packet length sent, or -1 when no frame left for this block.
+    std::int32_t encodeAndSendBlock(AudioSource& source, std::uint32_t count, std::uint32_t inputRate) override;
+
+    // The generation in use (at most one is non-null after a block).
+    std::shared_ptr<Encoder<double, 0>> doubleEncoder;
+    std::shared_ptr<Encoder<float, 4>> floatEncoder;
+    std::shared_ptr<LegacyEncoder> legacyEncoder;
+    RdsEncoder rdsEncoder;
+
+private:
+    // Fills the first m samples of the three planes; returns m, or 0 for an unsupported rate.
+    std::uint32_t convertPlanes(const AudioSource& source, std::uint32_t n, std::uint32_t inputRate);
+    // Makes the generation of version v exist; false when it could not be built.
+    bool ensureGeneration(AudioSource& source, std::int32_t v);
+    std::uint32_t prepareResetPacket(AudioSource& source, std::int32_t v);
+    void logOnce(bool& flag, const char* text);
+
+    KestravaInstanceConfig* const config;
+    FrameSender* const sender;
+    GpsStamper* const gps;
+    std::unique_ptr<EntropyCoder> coder;
+    std::unique_ptr<AudioPayload> payload;
+    bool reportedRate = false;
+    bool reportedVersion = false;
+    alignas(64) std::uint8_t packetBuffer[packetCapacity];
+    alignas(64) float planes[3 * planeStride];
+    alignas(64) std::int32_t codes[3 * planeStride];
+};
