@@ -47,9 +47,12 @@ public:
     std::shared_ptr<LegacyEncoder> legacyEncoder;
     RdsEncoder rdsEncoder;
 
-private:
-    // Fills the first m samples of the three planes; returns m, or 0 for an unsupported rate.
+    // Fills the first m samples of the three planes from the source's block records; returns m,
+    // or 0 for a rate the codec cannot take (decimation needs a whole multiple of 38,400 Hz).
     std::uint32_t convertPlanes(const AudioSource& source, std::uint32_t n, std::uint32_t inputRate);
+    const float* plane(int index) const { return planes + index * planeStride; }
+
+private:
     // Makes the generation of version v exist; false when it could not be built.
     bool ensureGeneration(AudioSource& source, std::int32_t v);
     std::uint32_t prepareResetPacket(AudioSource& source, std::int32_t v);
