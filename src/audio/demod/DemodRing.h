@@ -1,6 +1,8 @@
 #pragma once
 
 #include "logging/KestravaInstanceConfig.h"
+#include "net/MessageThrottle.h"
+#include "platform/Clock.h"
 #include "platform/NonCopyable.h"
 
 #include <algorithm>
@@ -12,7 +14,9 @@
 
 // A named single-producer single-consumer ring of N floats with 64-bit totals, as the
 // demodulator's rings need it: sliding reads, plain writes and the overlap-add of 4096-sample
-// frames at a hop of 3072. Messages go to the logger of the owning instance.
+// frames at a hop of 3072. Messages go to the logger of the owning instance, the first time and
+// then at most once per 10 s per side with the number held back: an input ring that overflows on
+// every audio callback must not flood the log.
 //
 //   data:  |.... read ....|== readable (write - read) ==|-- pending tail (1024) --|.... free ....|
 //                        read % N                      write % N
@@ -55,8 +59,8 @@ public:
         copyOut(destination, r, k);
         readTotal.store(r + std::min(k, slide), std::memory_order_release);
         if (k < n) {
-            log("Buffer empty, but {:d} samples requested @ {} (reading {} instead, sliding size {})", n, ringName,
-                k, slide);
+            log(readThrottle, "Buffer empty, but {:d} samples requested @ {} (reading {} instead, sliding size {})", n,
+                ringName, k, slide);
             std::fill(destination + k, destination + n, 0.0f);
         }
         return k;
@@ -66,7 +70,7 @@ public:
     void write(const float* source, std::uint32_t n) {
         const std::uint64_t w = writeTotal.load(std::memory_order_relaxed);
         const std::uint32_t k = std::min(n, N - pending(w));
-        if (k < n) log("Buffer too full: cannot write {:d} samples @ {} (writing {})", n, ringName, k);
+        if (k < n) log(writeThrottle, "Buffer too full: cannot write {:d} samples @ {} (writing {})", n, ringName, k);
         copyIn(source, w, k);
         writeTotal.store(w + k, std::memory_order_release);
     }
@@ -76,7 +80,7 @@ public:
 
     // Logs that a frame was refused.
     void reportRefusedFrame() {
-        log("Buffer too full: cannot write {:d} samples in sliding window @ {}", frameLength, ringName);
+        log(writeThrottle, "Buffer too full: cannot write {:d} samples in sliding window @ {}", frameLength, ringName);
     }
 
     // Adds frame[0..1023] onto the pending tail, stores frame[1024..4095] behind it and makes 3072
@@ -125,9 +129,14 @@ private:
         std::memcpy(values, source + first, (k - first) * sizeof(float));
     }
 
+    // Each throttle belongs to one side's thread.
     template <class... Args>
-    void log(fmt::format_string<Args...> format, const Args&... args) {
-        if (owner != nullptr) owner->logger.log(1, KestravaLogger::Error, format, args...);
+    void log(Networking::MessageThrottle& throttle, fmt::format_string<Args...> format, const Args&... args) {
+        if (owner == nullptr) return;
+        std::uint32_t heldBack = 0;
+        if (!throttle.shouldReport(kestrava::steadyNowNs(), heldBack)) return;
+        owner->logger.log(1, KestravaLogger::Error, format, args...);
+        if (heldBack > 0) owner->logger.log(1, KestravaLogger::Error, "{} more such messages held back @ {}", heldBack, ringName);
     }
 
     KestravaInstanceConfig* const owner;
@@ -135,4 +144,6 @@ private:
     alignas(64) float values[N];
     alignas(64) std::atomic<std::uint64_t> readTotal{0};
     alignas(64) std::atomic<std::uint64_t> writeTotal{0};
+    Networking::MessageThrottle writeThrottle;
+    Networking::MessageThrottle readThrottle;
 };
