@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <new>
 #include <limits>
 #include <numbers>
 #include <string>
@@ -127,17 +129,23 @@ TEST(DemodulatingSource, OverflowWritesWhatFitsThenResetsBothSides) {
 }
 
 // Sources torn down in every state: idle, with a frame waiting, in the middle of cycles, after a
-// rate change. Each teardown must return (no lost stop request) and leave nothing running.
+// rate change. Each teardown must return (no lost stop request) and leave no thread running.
+// The sources are built in one reused block: the sanitizers make a fresh 10 MB allocation per
+// cycle slow. A thread left running on a torn-down source would race with the next one built
+// over it.
 TEST(DemodulatingSource, ManyCreateFeedDestroyCycles) {
     KestravaInstanceConfig config(192000, 2040);
     const std::vector<float> input = composite(0.09f, 1.0f, 3 * 4096);
+    constexpr std::size_t size = (sizeof(TestSource) + 63) / 64 * 64;
+    const std::unique_ptr<void, void (*)(void*)> block(std::aligned_alloc(64, size), std::free);
+    ASSERT_NE(block, nullptr);
     for (int i = 0; i < 1000; ++i) {
-        auto source = makeSource(config);
-        ASSERT_NE(source, nullptr);
+        TestSource* source = ::new (block.get()) TestSource(nullptr, &config, nullptr);
         source->start();
         config.values.inputSampleRate = (i % 7 == 0) ? 176400 : 192000;
         const std::size_t length = static_cast<std::size_t>(i % 4) * 4096;
         for (std::size_t at = 0; at < length; at += 1024) source->feedInput(input.data() + at, 1024);
         source->stop();
+        source->~TestSource();
     }
 }
