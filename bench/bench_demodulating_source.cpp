@@ -30,6 +30,7 @@ void BM_OneSecondThroughTheDemodulatingSource(benchmark::State& state) {
         second[i] = static_cast<float>(0.09 * std::sin(2.0 * std::numbers::pi * 19000.0 * t) +
                                        0.4 * std::sin(2.0 * std::numbers::pi * 1000.0 * t));
     }
+    std::vector<float> chunk(1024);
     std::uint64_t fed = 0;
     for (auto _ : state) {
         for (std::size_t at = 0; at < second.size(); at += 1024) {
@@ -38,7 +39,8 @@ void BM_OneSecondThroughTheDemodulatingSource(benchmark::State& state) {
             while (source->demodulatorState().inputBuffer().available() + n > MPXD::ringCapacity) {
                 std::this_thread::yield();
             }
-            source->feedInput(second.data() + at, n);
+            std::copy_n(second.begin() + static_cast<std::ptrdiff_t>(at), n, chunk.begin());
+            source->feedInput(chunk.data(), n);
         }
         fed += second.size();
         const std::uint64_t frames = (fed - MPXD::frameLength) / MPXD::hop + 1;

@@ -24,7 +24,6 @@ DemodulatingAudioSource::DemodulatingAudioSource(TRPSender* sender, KestravaInst
       demodulator(config_),
       peakWindowLength(5 * positiveRate(config_->values.nominalSampleRate.load(), config_->sampleRate)) {
     std::fill(std::begin(outputBlock), std::end(outputBlock), DemodulatedSample{});
-    std::fill(std::begin(gained), std::end(gained), 0.0f);
     kestrava::ThreadOptions options;
     options.name = "Demodulator";
     options.priority = config->engine.demodulatorPriority.load();
@@ -75,15 +74,18 @@ void DemodulatingAudioSource::runCycle() {
     pilotLevelRatio.store(ratioOfPilotLevel(level), std::memory_order_relaxed);
 }
 
-void DemodulatingAudioSource::feedInput(const float* samples, unsigned n) {
+void DemodulatingAudioSource::feedInput(float* samples, std::uint32_t n) {
     float peak = 0.0f;
-    for (unsigned i = 0; i < n; ++i) {
+    for (std::uint32_t i = 0; i < n; ++i) {
         const float a = std::fabs(samples[i]);
         peak = a > peak ? a : peak;
     }
     checkPeak(peak, n);
 
     const float gain = config->engine.inputGain.load(std::memory_order_relaxed);
+    for (std::uint32_t i = 0; i < n; ++i) samples[i] = samples[i] * gain;
+    pushToHook(config->sampleHooks[1], samples, static_cast<std::int32_t>(n));
+
     const std::int32_t rate = config->values.inputSampleRate.load(std::memory_order_relaxed);
     if (rate != appliedSampleRate) {
         // Waits for the cycle in progress: the demodulator never runs on half-rebuilt masks.
@@ -93,24 +95,13 @@ void DemodulatingAudioSource::feedInput(const float* samples, unsigned n) {
         demodulator.reset();
     }
 
-    // The caller's block is read-only: the gained samples go through a member buffer, in steps
-    // of at most its size (the sound card hands on chunks that fit it whole).
-    const std::shared_ptr<SampleHook>& afterGain = config->sampleHooks[1];
-    unsigned done = 0;
-    do {
-        const unsigned k = std::min<unsigned>(n - done, chunkCapacity);
-        for (unsigned i = 0; i < k; ++i) gained[i] = samples[done + i] * gain;
-        pushToHook(afterGain, gained, static_cast<std::int32_t>(k));
-        demodulator.inputBuffer().write(gained, k);
-        done += k;
-    } while (done < n);
-
+    demodulator.inputBuffer().write(samples, n);
     inputReady.set();
 }
 
 // Compares the gained input peak with 0.99..1.0 over windows that start at one second after a
 // gain change and double up to an hour; reports a change of state, and every out-of-range window.
-void DemodulatingAudioSource::checkPeak(float blockPeak, unsigned n) {
+void DemodulatingAudioSource::checkPeak(float blockPeak, std::uint32_t n) {
     const float gain = config->engine.inputGain.load(std::memory_order_relaxed);
     if (gain != appliedGain) {
         peakWindowLength = positiveRate(config->values.nominalSampleRate.load(), config->sampleRate);

@@ -3,6 +3,7 @@
 #include "audio/AudioSource.h"
 #include "audio/DemodulatedSample.h"
 #include "audio/demod/MPXD.h"
+#include "audio/soundcard/SoundcardInputStage.h"
 #include "platform/AutoResetEvent.h"
 
 #include <atomic>
@@ -23,10 +24,12 @@
 // The demodulator thread holds `mutex` for each whole cycle; the input stage takes it only to
 // hand the demodulator a new input sample rate. Start and stop of the stream are the sound-card
 // source's business; this class is still abstract.
-class DemodulatingAudioSource : public AudioSource {
+//
+// The small interface base comes first: a polymorphic base placed behind the multi-megabyte
+// AudioSource part is rejected by the undefined-behaviour checks.
+class DemodulatingAudioSource : public SoundcardInputStage, public AudioSource {
 public:
     static constexpr std::uint32_t blockRecords = MPXD::hop;  // records per demodulator cycle
-    static constexpr std::uint32_t chunkCapacity = 1024;      // samples gained per step of feedInput
     static constexpr float peakLow = 0.99f;
     static constexpr float peakHigh = 1.0f;
     static constexpr float fullPilotLevel = 0.18f;
@@ -37,9 +40,9 @@ public:
     // stopped the callbacks before.
     ~DemodulatingAudioSource() override;
 
-    // Audio callback thread, the only one: n composite samples (any n). Allocates nothing and
-    // locks the demodulator only when the input sample rate has changed.
-    void feedInput(const float* samples, unsigned n);
+    // Audio callback thread, the only one: n composite samples (any n), gained in place.
+    // Allocates nothing and locks the demodulator only when the input sample rate has changed.
+    void feedInput(float* samples, std::uint32_t n) override;
 
     // Pilot amplitude relative to a full pilot, at most 1; a level that is not a number counts
     // as full.
@@ -52,7 +55,7 @@ public:
 private:
     void demodulatorThread();
     void runCycle();
-    void checkPeak(float blockPeak, unsigned n);
+    void checkPeak(float blockPeak, std::uint32_t n);
 
     std::atomic<bool> running{true};
     DemodulatedSample outputBlock[blockRecords];
@@ -70,7 +73,6 @@ private:
     bool inputLevelOff = false;
     float appliedGain = 0.0f;
     std::int32_t appliedSampleRate = 0;
-    alignas(64) float gained[chunkCapacity];
 
     std::thread thread;  // last: started when everything else exists
 };

@@ -25,10 +25,14 @@ inline std::unique_ptr<TestSource> makeSource(KestravaInstanceConfig& config,
     return std::unique_ptr<TestSource>(new TestSource(nullptr, &config, std::move(step)));
 }
 
-// Feeds `total` samples of `signal` (from its start) in chunks of at most `chunk`.
+// Feeds `signal` in chunks of at most `chunk`, each copied first as the sound card does (the
+// input stage gains its block in place).
 inline void feedInChunks(DemodulatingAudioSource& source, const std::vector<float>& signal, std::size_t chunk) {
+    std::vector<float> block(chunk);
     for (std::size_t at = 0; at < signal.size(); at += chunk) {
-        source.feedInput(signal.data() + at, static_cast<unsigned>(std::min(chunk, signal.size() - at)));
+        const std::size_t n = std::min(chunk, signal.size() - at);
+        std::copy_n(signal.begin() + static_cast<std::ptrdiff_t>(at), n, block.begin());
+        source.feedInput(block.data(), static_cast<std::uint32_t>(n));
     }
 }
 

@@ -144,7 +144,7 @@ TEST(DemodulatingSource, ManyCreateFeedDestroyCycles) {
         source->start();
         config.values.inputSampleRate = (i % 7 == 0) ? 176400 : 192000;
         const std::size_t length = static_cast<std::size_t>(i % 4) * 4096;
-        for (std::size_t at = 0; at < length; at += 1024) source->feedInput(input.data() + at, 1024);
+        feedInChunks(*source, std::vector<float>(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(length)), 1024);
         source->stop();
         source->~TestSource();
     }
