@@ -1,5 +1,6 @@
 #include "DemodSourceSupport.h"
-#include "DemodTestSupport.h"
+#include "audio/AllocationCounter.h"
+#include "audio/demod/DemodTestSupport.h"
 #include "audio/SampleHook.h"
 #include "logging/KestravaStatus.h"
 #include "logging/StatusMessage.h"
@@ -187,4 +188,21 @@ TEST(InputStage, InputRateChangeReachesTheDemodulator) {
     stage.feedChunks(0.5f, 1);
     EXPECT_EQ(resets(), 2);
     EXPECT_EQ(stage.source->demodulatorState().audioMask().sampleRate, 176400u);
+}
+
+// The callback thread's work allocates nothing: plain chunks, the first call's rate change, and
+// the end of a peak window with its log line and status report.
+TEST(InputStage, AllocatesNothing) {
+    InputStage stage;
+    std::vector<float> chunk(1024);
+    allocationCounter::countThisThread(true);
+    const std::int64_t before = allocationCounter::count();
+    for (int i = 0; i < 188; ++i) {
+        std::fill(chunk.begin(), chunk.end(), 0.5f);
+        stage.source->feedInput(chunk.data(), 1024);
+    }
+    const std::int64_t allocations = allocationCounter::count() - before;
+    allocationCounter::countThisThread(false);
+    EXPECT_EQ(allocations, 0);
+    EXPECT_NE(stage.levelStatus(), "") << "the window ended inside the counted calls";
 }

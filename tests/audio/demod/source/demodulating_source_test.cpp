@@ -1,5 +1,5 @@
 #include "DemodSourceSupport.h"
-#include "DemodTestSupport.h"
+#include "audio/demod/DemodTestSupport.h"
 
 #include <gtest/gtest.h>
 
