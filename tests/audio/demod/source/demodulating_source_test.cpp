@@ -115,8 +115,8 @@ TEST(DemodulatingSource, OverflowWritesWhatFitsThenResetsBothSides) {
     EXPECT_EQ(source->inputBuffer.getWriteCount(), 192000u) << "1000 of the 3072 records were written";
     EXPECT_EQ(source->inputSemaphore.count(), 0) << "the block is not released and the count is cleared";
     MPXD& demod = source->demodulatorState();
-    EXPECT_EQ(demod.leftReconstructionBuffer().writeCount(), 0u);
-    EXPECT_EQ(demod.quadReconstructionBuffer().readCount(), 0u);
+    EXPECT_EQ(demod.leftReconstructionBuffer().getWriteCount(), 0u);
+    EXPECT_EQ(demod.quadReconstructionBuffer().getReadCount(), 0u);
     EXPECT_EQ(demod.inputBuffer().available(), 1024u) << "the input ring keeps its samples";
 
     // The feed thread carries out the reset once it claims again: every stale record is dropped.

@@ -165,7 +165,7 @@ TEST(InputStage, GainedSamplesReachTheHookAndTheDemodulator) {
     ASSERT_EQ(demod.inputBuffer().available(), input.size()) << "short of a frame: nothing consumed";
     for (std::size_t i = 0; i < input.size(); ++i) {
         ASSERT_EQ(hook->samples[i], input[i] * 1.5f) << i;
-        ASSERT_EQ(demod.inputBuffer().data()[i], input[i] * 1.5f) << i;
+        ASSERT_EQ(demod.inputBuffer().at(i), input[i] * 1.5f) << i;
         ASSERT_EQ(block[i], input[i] * 1.5f) << "gained in place, " << i;
     }
     stage.logged.config.sampleHooks[1].reset();
