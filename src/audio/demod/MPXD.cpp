@@ -79,6 +79,8 @@ void MPXD::filter(float* buffer, const BandMask& band) const {
 // flowing, and no output is made.
 void MPXD::skipFrame() { input.readSliding(frame, frameLength, hop); }
 
+bool MPXD::hasRoomForFrame(const Ring& ring) { return ring.available() + frameLength <= ringCapacity; }
+
 void MPXD::processFrames() {
     if (input.available() < frameLength) return;
     if (!fftReady) {
@@ -106,7 +108,7 @@ void MPXD::processFrames() {
     mask(pilotBuffer, pilot);
     RealFft::inverse(fftOrder, pilotBuffer);
     kernels.taper(pilotBuffer, rampTables.synthesisWindow);
-    pilotRing.writeOverlapped(pilotBuffer);
+    pilotRing.writeOverlapped(pilotBuffer, frameLength, hop);
 
     trackPilot();
     mixCarriers();
@@ -158,8 +160,8 @@ void MPXD::writeOutputs() {
     Ring* rings[] = {&leftRing, &rightRing, &rdsRing, &quadRing};
     bool refused = false;
     for (Ring* ring : rings) {
-        if (!ring->hasRoomForFrame()) {
-            ring->reportRefusedFrame();
+        if (!hasRoomForFrame(*ring)) {
+            ring->writeOverlapped(frame, frameLength, hop);  // refused whole: only logs
             refused = true;
         }
     }
@@ -171,13 +173,14 @@ void MPXD::writeOutputs() {
     float* signals[] = {leftBuffer, rightBuffer, rdsSignal, quadBuffer};
     for (int i = 0; i < 4; ++i) {
         kernels.taper(signals[i], rampTables.synthesisWindow);
-        rings[i]->writeOverlapped(signals[i]);
+        rings[i]->writeOverlapped(signals[i], frameLength, hop);
     }
 }
 
 std::uint32_t MPXD::collectOutput(std::uint32_t maximum) {
     processFrames();
-    const std::uint32_t n = std::min({leftRing.available(), maximum, hop});
+    const auto waiting = static_cast<std::uint32_t>(std::min<std::size_t>(leftRing.available(), ringCapacity));
+    const std::uint32_t n = std::min({waiting, maximum, hop});
     if (n == 0) return 0;
     leftRing.readSliding(leftBuffer, n, n);
     rightRing.readSliding(rightBuffer, n, n);

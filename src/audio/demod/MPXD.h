@@ -3,8 +3,8 @@
 #include "audio/demod/BandMask.h"
 #include "audio/demod/CarrierTables.h"
 #include "audio/demod/DemodKernels.h"
-#include "audio/demod/DemodRing.h"
 #include "audio/demod/PilotTracker.h"
+#include "audio/SampleFifo.h"
 #include "audio/demod/RampTables.h"
 #include "platform/NonCopyable.h"
 
@@ -32,8 +32,8 @@ public:
     static constexpr std::uint32_t minSampleRate = 38400;
     static constexpr std::uint32_t maxSampleRate = 384000;
 
-    using Ring = DemodRing<ringCapacity>;
-    using PilotRing = DemodRing<frameLength>;
+    using Ring = SampleFifo<float, ringCapacity>;
+    using PilotRing = SampleFifo<float, frameLength>;
 
     // The configuration's logger takes the demodulator's and the rings' messages. The kernels are
     // the process's choice unless a test or benchmark names a build.
@@ -89,6 +89,7 @@ public:
 private:
     std::uint32_t collectOutput(std::uint32_t maximum);
     void skipFrame();
+    static bool hasRoomForFrame(const Ring& ring);
     void mask(float* spectrum, const BandMask& band) const;
     void filter(float* buffer, const BandMask& band) const;
     void trackPilot();

@@ -127,7 +127,7 @@ TEST(MPXD, FrameStepsTakeOneFrameOf4096AndAdvanceBy3072) {
                  {&demod.mpxd->leftReconstructionBuffer(), &demod.mpxd->rightReconstructionBuffer(),
                   &demod.mpxd->pilotOutputBuffer(), &demod.mpxd->rdsReconstructionBuffer(),
                   &demod.mpxd->quadReconstructionBuffer()}) {
-                EXPECT_EQ(ring->available(), steps * MPXD::hop) << ring->name();
+                EXPECT_EQ(ring->available(), steps * MPXD::hop) << ring->getName();
             }
         }
         // The composite field holds the raw first 3072 samples of the latest frame.
@@ -172,8 +172,8 @@ TEST(MPXD, AFrameThatDoesNotFitEveryRingGoesIntoNoneAndResets) {
     for (MPXD::Ring* ring : {&mpxd.leftReconstructionBuffer(), &mpxd.rightReconstructionBuffer(),
                              &mpxd.pilotOutputBuffer(), &mpxd.rdsReconstructionBuffer(),
                              &mpxd.quadReconstructionBuffer()}) {
-        EXPECT_EQ(ring->writeCount(), 0u) << ring->name();
-        EXPECT_EQ(ring->readCount(), 0u) << ring->name();
+        EXPECT_EQ(ring->getWriteCount(), 0u) << ring->getName();
+        EXPECT_EQ(ring->getReadCount(), 0u) << ring->getName();
     }
     const auto texts = demod.logged.sink->waitFor("Demodulator reset", 2);  // set-up, then the refusal
     auto logged = [&](const std::string& text) { return std::find(texts.begin(), texts.end(), text) != texts.end(); };
