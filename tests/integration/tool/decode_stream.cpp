@@ -1,0 +1,83 @@
+// Test-side stream decoder: reads an encoder's packets (u16 little-endian length + bytes) from
+// standard input and writes what it decoded.
+//
+//   kestrava-stream-decoder [--key HEX32] [--rate HZ] [--skip PACKETS] [--codes FILE] [--diagnostics]
+//
+// --codes writes the level codes of the three planes (int32 little-endian, block after block,
+// each block plane 0, plane 1, plane 2); --diagnostics prints one line per frame on stdout.
+#include "decoder/StreamDecoder.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <string>
+
+using namespace streamdecoder;
+
+namespace {
+
+int usage() {
+    std::cerr << "usage: kestrava-stream-decoder [--key HEX32] [--rate HZ] [--skip PACKETS] [--codes FILE] "
+                 "[--diagnostics]\n";
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    DecoderOptions options;
+    std::size_t skip = 0;
+    std::string codesPath;
+    bool diagnostics = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--diagnostics") {
+            diagnostics = true;
+        } else if (arg == "--key" && hasValue) {
+            options.key = parseKey(argv[++i]);
+            if (!options.key) return usage();
+        } else if (arg == "--rate" && hasValue) {
+            options.inputRate = static_cast<std::uint32_t>(std::strtoul(argv[++i], nullptr, 10));
+            if (options.inputRate < 38400) return usage();
+        } else if (arg == "--skip" && hasValue) {
+            skip = std::strtoul(argv[++i], nullptr, 10);
+        } else if (arg == "--codes" && hasValue) {
+            codesPath = argv[++i];
+        } else {
+            return usage();
+        }
+    }
+    const Bytes file((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
+    auto packets = splitPacketFile(file);
+    if (!packets) {
+        std::cerr << "kestrava-stream-decoder: the packet file ends inside a packet\n";
+        return 1;
+    }
+    packets->erase(packets->begin(), packets->begin() + static_cast<std::ptrdiff_t>(std::min(skip, packets->size())));
+    if (diagnostics) options.diagnostics = &std::cout;
+    const StreamDecodeResult r = decodeStream(*packets, options);
+    if (!codesPath.empty()) {
+        std::ofstream out(codesPath, std::ios::binary);
+        for (const DecodedFrame& f : r.frames) {
+            for (const auto& plane : f.codes) {
+                for (std::int32_t v : plane) {
+                    const auto u = static_cast<std::uint32_t>(v);
+                    const char bytes[4] = {static_cast<char>(u), static_cast<char>(u >> 8), static_cast<char>(u >> 16),
+                                           static_cast<char>(u >> 24)};
+                    out.write(bytes, 4);
+                }
+            }
+        }
+        if (!out) {
+            std::cerr << "kestrava-stream-decoder: cannot write " << codesPath << "\n";
+            return 1;
+        }
+    }
+    std::cerr << "decoded " << r.frames.size() << " frames; skipped " << r.skippedFrames << ", unreadable "
+              << r.unreadableFrames << ", gaps " << r.gaps << ", rejected packets " << r.received.rejectedPackets
+              << ", groups beyond repair " << r.received.groupsBeyondRepair << "\n";
+    return r.unreadableFrames == 0 ? 0 : 1;
+}
