@@ -156,3 +156,21 @@ TEST(StreamDecoder, JoinsAtAResetPacketAndResumesAtTheNextAfterALoss) {
     EXPECT_EQ(r.positions[11], r.positions[0] + 16u * 2040u);
     EXPECT_EQ(r.frames[11].codes[0], s.sent[16].codes[0]);
 }
+
+TEST(StreamDecoder, DamagedPacketsNeverCrashTheDecoder) {
+    BuiltStream s(4, 2, false, 24);
+    std::mt19937 rng(5);
+    for (int round = 0; round < 60; ++round) {
+        std::vector<Bytes> packets = s.packets;
+        for (int d = 0; d < 3; ++d) {
+            Bytes& p = packets[rng() % packets.size()];
+            if (rng() % 4 == 0) {
+                p.resize(rng() % (p.size() + 1));
+            } else if (!p.empty()) {
+                p[rng() % p.size()] ^= static_cast<std::uint8_t>(1u << (rng() % 8));
+            }
+        }
+        const StreamDecodeResult r = decodeStream(packets, s.options);
+        EXPECT_LE(r.frames.size(), s.sent.size()) << "round " << round;
+    }
+}

@@ -108,7 +108,8 @@ ReceivedStream receiveStream(const std::vector<Bytes>& packets, const std::optio
             if (isRecovery) {
                 if (packet->size() <= 11) throw std::out_of_range("short recovery packet");
                 const auto r = transporttest::readRecoveryHeader(*packet);
-                if (r.k == 0 || r.m == 0 || r.index >= r.m) throw std::out_of_range("bad group");
+                // A Cauchy code over GF(256) has at most 256 blocks per group.
+                if (r.k == 0 || r.m == 0 || r.index >= r.m || r.k + r.m > 256) throw std::out_of_range("bad group");
                 if (!origin) origin = r.firstPosition;
                 GroupSeen& g = groups[relative(r.firstPosition, *origin)];
                 g.firstPosition = r.firstPosition;
