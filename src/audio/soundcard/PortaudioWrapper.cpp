@@ -178,29 +178,19 @@ PaError PortaudioWrapper::setStreamFinishedCallback(PaStream* stream, PaStreamFi
     return block.intResult;
 }
 
-PaError PortaudioWrapper::startStream(PaStream* stream) {
+PaError PortaudioWrapper::streamCommand(int command, PaStream* stream) {
     std::lock_guard lock(callMutex);
-    block.command = StartStream;
+    block.command = command;
     block.stream = stream;
     handOver();
     return block.intResult;
 }
 
-PaError PortaudioWrapper::stopStream(PaStream* stream) {
-    std::lock_guard lock(callMutex);
-    block.command = StopStream;
-    block.stream = stream;
-    handOver();
-    return block.intResult;
-}
+PaError PortaudioWrapper::startStream(PaStream* stream) { return streamCommand(StartStream, stream); }
 
-PaError PortaudioWrapper::closeStream(PaStream* stream) {
-    std::lock_guard lock(callMutex);
-    block.command = CloseStream;
-    block.stream = stream;
-    handOver();
-    return block.intResult;
-}
+PaError PortaudioWrapper::stopStream(PaStream* stream) { return streamCommand(StopStream, stream); }
+
+PaError PortaudioWrapper::closeStream(PaStream* stream) { return streamCommand(CloseStream, stream); }
 
 PaDeviceIndex PortaudioWrapper::getDefaultInputDevice() {
     std::lock_guard lock(callMutex);

@@ -114,6 +114,8 @@ private:
     void execute(std::unique_ptr<PortaudioInitializer>& initializer);
     // Steps 2 to 4 of a call, with callMutex held: the command is in the block, hand it over.
     void handOver();
+    // The call protocol of the commands that take one stream and answer with an error code.
+    PaError streamCommand(int command, PaStream* stream);
     bool probe(const PaStreamParameters* input, const PaStreamParameters* output, double rate);
 
     std::atomic<bool> running{false};
