@@ -108,6 +108,7 @@ DecodedFrame decodeFrame(const StreamFrame& frame, std::optional<StreamParameter
                          std::uint32_t inputRate) {
     DecodedFrame d;
     const Bytes& p = frame.packet;
+    d.packetLength = p.size();
     std::size_t at = frame.header.headerBytes;
     const std::uint8_t flags = frame.header.flags;
     const int version = frame.header.version;
@@ -120,6 +121,7 @@ DecodedFrame decodeFrame(const StreamFrame& frame, std::optional<StreamParameter
         d.reset = readReset(p, at);
         if (d.reset->plusMode && version != 3) throw std::out_of_range("Plus mode outside version 3");
         at += d.reset->length;
+        d.resetLength = d.reset->length;
         parameters = parametersOf(version, *d.reset);
     }
     if (!parameters) throw std::out_of_range("no reset packet yet");

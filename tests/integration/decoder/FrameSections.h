@@ -53,6 +53,10 @@ struct DecodedFrame {
     std::size_t planeLength = 0;                        // codes per channel
     std::array<std::vector<std::int32_t>, 3> codes;     // first main, second main, third
     StreamParameters parameters;
+    std::size_t packetLength = 0;  // the whole frame packet, header included
+    std::size_t resetLength = 0;   // bytes of the reset packet in it, 0 without one
+    // What the encoder's rate control learned from this frame: the packet less its reset packet.
+    std::size_t rateBytes() const { return packetLength - resetLength; }
 };
 
 // Codes per channel of a frame of `sampleCount` input samples at `inputRate`.
