@@ -21,7 +21,8 @@ std::uint32_t inputRateOf(const KestravaInstanceConfig& config) {
 
 }  // namespace
 
-AudioSource::AudioSource(TRPSender* sender_, KestravaInstanceConfig* config_, std::unique_ptr<EncodeStep> encodeStep_)
+AudioSource::AudioSource(TRPSender* sender_, KestravaInstanceConfig* config_, std::unique_ptr<EncodeStep> encodeStep_,
+                         FeedThread feedThreadMode)
     : config(config_),
       codecSampleRate(static_cast<std::uint32_t>(KestravaInstanceConfig::codecSampleRate)),
       inputBuffer("AudioSource.inputBuffer", config_),
@@ -39,6 +40,10 @@ AudioSource::AudioSource(TRPSender* sender_, KestravaInstanceConfig* config_, st
         std::memcpy(message.text, legacyFormatText.data(), n);
         config->statusMessages.postStatusMessage(message);
         config->logger.log(1, KestravaLogger::Info, legacyFormatText);
+    }
+    if (feedThreadMode == FeedThread::None) {
+        feedThreadExited.store(true, std::memory_order_release);
+        return;
     }
     kestrava::ThreadOptions options;
     options.name = "EncoderFeed";

@@ -33,8 +33,13 @@ public:
     static constexpr std::uint32_t blockCapacity = 8192;  // records of the largest block
     using FrameRing = SampleFifo<DemodulatedSample, inputCapacity>;
 
+    enum class FeedThread { Start, None };
+
     // Starts the feed thread; it waits for records. A missing encode step only drains blocks.
-    AudioSource(TRPSender* sender, KestravaInstanceConfig* config, std::unique_ptr<EncodeStep> encodeStep);
+    // With FeedThread::None the owner claims blocks and runs its encode step itself (the offline
+    // chain, which must give the same frames on every run).
+    AudioSource(TRPSender* sender, KestravaInstanceConfig* config, std::unique_ptr<EncodeStep> encodeStep,
+                FeedThread feedThreadMode = FeedThread::Start);
     virtual ~AudioSource();
     AudioSource(const AudioSource&) = delete;
     AudioSource& operator=(const AudioSource&) = delete;

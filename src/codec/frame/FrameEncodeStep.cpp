@@ -30,6 +30,14 @@ FrameEncodeStep::FrameEncodeStep(KestravaInstanceConfig* config_, FrameSender* s
 
 FrameEncodeStep::~FrameEncodeStep() = default;
 
+void FrameEncodeStep::setFrameObserver(FrameObserver* observer_) {
+    observer = observer_;
+    if (observer != nullptr && !reconstruction) {
+        observedInput = std::make_unique<float[]>(3 * planeStride);
+        reconstruction = std::make_unique<float[]>(3 * planeStride);
+    }
+}
+
 void FrameEncodeStep::logOnce(bool& flag, const char* text) {
     if (flag) return;
     flag = true;
@@ -181,12 +189,17 @@ std::int32_t FrameEncodeStep::encodeAndSendBlock(AudioSource& source, std::uint3
     float energy = 0.0f;
     std::uint32_t codeCount = 0;
     std::uint32_t silent = 1;
+    float* const rebuilt = observer != nullptr ? reconstruction.get() : nullptr;
+    if (observer != nullptr) {
+        // The coders filter their input in place: keep what came in.
+        for (int c = 0; c < 3; ++c) std::copy_n(planes + c * planeStride, m, observedInput.get() + c * planeStride);
+    }
     if (legacyEncoder) {
-        silent = legacyEncoder->encodeBlock(planes, codes, m, &energy, &codeCount);
+        silent = legacyEncoder->encodeBlock(planes, codes, m, &energy, &codeCount, rebuilt);
     } else if (doubleEncoder) {
-        silent = doubleEncoder->encodeBlock(planes, codes, m, &energy, &codeCount);
+        silent = doubleEncoder->encodeBlock(planes, codes, m, &energy, &codeCount, rebuilt);
     } else {
-        silent = floatEncoder->encodeBlock(planes, codes, m, &energy, &codeCount);
+        silent = floatEncoder->encodeBlock(planes, codes, m, &energy, &codeCount, rebuilt);
     }
 
     AudioPayload::Request request;
@@ -215,6 +228,8 @@ std::int32_t FrameEncodeStep::encodeAndSendBlock(AudioSource& source, std::uint3
         source.forceReset.store(true, std::memory_order_relaxed);
         return -1;
     }
+
+    if (observer != nullptr) observer->frameSent(observedInput.get(), rebuilt, planeStride, m);
 
     const std::uint64_t duration = static_cast<std::uint32_t>(m * 1000000u) / source.codecSampleRate;
     const std::uint32_t sent = bytes - r;

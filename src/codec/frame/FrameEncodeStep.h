@@ -29,6 +29,15 @@ class KestravaInstanceConfig;
 // records counted since the last reset exceed interval x input rate, and after a frame that was
 // not sent. A frame that is not sent skips rate control. Feed thread only; allocates only when it
 // creates a generation.
+// Sees every sent frame's planes: the converted input before coding and the encoder's own
+// reconstruction (what a decoder rebuilds). For the offline chain and its checks.
+class FrameObserver {
+public:
+    virtual ~FrameObserver() = default;
+    // Three planes each, `stride` apart, n samples of each; called after the frame was sent.
+    virtual void frameSent(const float* input, const float* reconstruction, std::uint32_t stride, std::uint32_t n) = 0;
+};
+
 class FrameEncodeStep : public EncodeStep, public kestrava::AlignedNew {
 public:
     static constexpr std::uint32_t planeStride = 8192;
@@ -52,6 +61,9 @@ public:
     std::uint32_t convertPlanes(const AudioSource& source, std::uint32_t n, std::uint32_t inputRate);
     const float* plane(int index) const { return planes + index * planeStride; }
 
+    // Observer of the sent frames (null: none). Allocates its plane copies here, never per block.
+    void setFrameObserver(FrameObserver* observer);
+
 private:
     // Makes the generation of version v exist; false when it could not be built.
     bool ensureGeneration(AudioSource& source, std::int32_t v);
@@ -68,4 +80,7 @@ private:
     alignas(64) std::uint8_t packetBuffer[packetCapacity];
     alignas(64) float planes[3 * planeStride];
     alignas(64) std::int32_t codes[3 * planeStride];
+    FrameObserver* observer = nullptr;
+    std::unique_ptr<float[]> observedInput;
+    std::unique_ptr<float[]> reconstruction;
 };

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// A composite test signal for the fake sound card, the offline encoder and their checks:
+//   - a 19 kHz pilot at 9 % of full scale,
+//   - a stereo tone: 1 kHz on the left at half scale, 400 Hz on the right at 0.3, sent as sum
+//     and difference (the difference on the 38 kHz subcarrier, locked to the pilot),
+//   - an RDS data stream at 1187.5 bit/s (differentially coded, biphase symbols shaped as one
+//     sine cycle per bit) on the 57 kHz subcarrier at 4 % of full scale.
+// The signal is the same on every run: the RDS data bits come from a fixed linear-feedback
+// sequence, so encoder runs over it can be compared bit for bit.
+class CompositeTestSignal {
+public:
+    explicit CompositeTestSignal(double sampleRate) : rate(sampleRate) {}
+
+    // The next `count` samples.
+    void generate(float* out, std::size_t count);
+
+private:
+    // Differentially coded RDS data: each data bit from a 15-bit maximal-length sequence.
+    int nextRdsLevel();
+
+    double rate;
+    std::uint64_t sampleIndex = 0;
+    std::uint64_t bitIndex = 0;
+    unsigned lfsr = 0x2A5Bu;
+    int level = 0;
+    int symbol = 0;
+    bool started = false;
+};
