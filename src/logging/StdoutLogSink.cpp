@@ -5,8 +5,8 @@
 namespace KestravaLogger {
 
 void StdoutLogSink::writeLine(const char* line, std::size_t length) {
-    std::fwrite(line, 1, length, stdout);
-    std::fflush(stdout);
+    std::fwrite(line, 1, length, stream);
+    std::fflush(stream);
 }
 
 }  // namespace KestravaLogger
