@@ -6,6 +6,7 @@
 #include "app/ErrorState.h"
 #include "app/ModelCommon.h"
 #include "app/ProgramVersion.h"
+#include "audio/soundcard/CompositeFileSignal.h"
 #include "logging/KestravaInstanceConfig.h"
 #include "model/InstanceTable.h"
 #include "model/Model.h"
@@ -56,10 +57,23 @@ void Application::onConsoleEvent(int) {
 }
 
 bool Application::buildInstance() {
+    AudioInputChoice input;
+    if (options.fakeInput) {
+        // Read whole before anything starts: a missing or empty file stops the start-up.
+        CompositeFileSignal file(*options.fakeInput);
+        if (file.empty()) {
+            std::fprintf(stderr, "Kestrava cannot start: --fake-input: %s\n", file.error().c_str());
+            return false;
+        }
+        input.fakeSoundcard = true;
+        input.fakeSignal = file;
+    }
+    EngineParts parts = engineParts(std::move(input));
+    findDefaultInputDevice = parts.findDefaultInputDevice;
     currentModel = std::make_unique<Model>();
     ModelCommon* common = nullptr;
     try {
-        common = new ModelCommon(currentModel.get(), argv0.c_str(), engineParts());
+        common = new ModelCommon(currentModel.get(), argv0.c_str(), std::move(parts));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "Kestrava cannot start: %s\n", e.what());
         return false;
@@ -129,12 +143,14 @@ void Application::applicationThread() {
     auto& common = static_cast<ModelCommon&>(*model.modelCommon);
     KestravaInstanceConfig& config = *common.config;
 
-    const std::int32_t device = AudioLibrary::findDefaultInputDevice(config.sampleRate);
+    const std::int32_t device = findDefaultInputDevice ? findDefaultInputDevice(config) : -1;
     common.encoderSettings->defaultInputDevice = device;
     if (device < 0) {
         config.statusMessages.postStatusText(StatusError, "Cannot retrieve default soundcard");
         config.logger.log(1, KestravaLogger::Error, "Cannot retrieve default soundcard");
     }
+    // The default device is the input setting until a loaded setting names another.
+    if (common.encoderSettings->inputDevice < 0) common.encoderSettings->inputDevice = device;
 
     currentParSet = model.parSet;
     config.statusMessages.attachDisplay(&currentParSet->statusDisplay());

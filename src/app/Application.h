@@ -6,11 +6,14 @@
 #include "platform/AutoResetEvent.h"
 
 #include <atomic>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
+class KestravaInstanceConfig;
 class Model;
 class ModelCommon;
 class ParSet;
@@ -45,6 +48,7 @@ private:
     kestrava::AutoResetEvent stopEvent;
     kestrava::AutoResetEvent startedEvent;
     kestrava::AutoResetEvent mainWake;
+    std::function<std::int32_t(KestravaInstanceConfig&)> findDefaultInputDevice;
     std::unique_ptr<Model> currentModel;
     std::mutex consoleMutex;  // the handler never logs on a ModelCommon being taken down
     ModelCommon* currentModelCommon = nullptr;

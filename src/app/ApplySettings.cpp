@@ -186,6 +186,13 @@ void EncoderInstance::applySettings() {
 
     if (active != a.active) {
         a.active = active;
+        if (active) {
+            const auto open = std::count(a.destinationOn.begin(), a.destinationOn.end(), true);
+            config.logger.log(1, KestravaLogger::Info, "Encoder on: codec version {}, {} kbit/s, {} destination(s)",
+                              a.codecVersion, a.bitrate, open);
+        } else {
+            config.logger.log(1, KestravaLogger::Info, "Encoder off");
+        }
         controller->postState(active);
         // Off: the next call pushes every setting anew.
         if (!active) a.reset();

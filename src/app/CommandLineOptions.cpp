@@ -40,7 +40,7 @@ std::variant<CommandLineOptions, std::string> parseCommandLine(int argc, const c
             name = arg.substr(0, eq);
             value = arg.substr(eq + 1);
         }
-        if (name != "--web-port" && name != "--web-whitelist") {
+        if (name != "--web-port" && name != "--web-whitelist" && name != "--fake-input") {
             return "unknown option \"" + std::string(arg) + "\"";
         }
         if (!value) {
@@ -50,6 +50,9 @@ std::variant<CommandLineOptions, std::string> parseCommandLine(int argc, const c
         if (name == "--web-port") {
             if (auto error = checkPort(*value)) return *error;
             options.webPort = std::string(*value);
+        } else if (name == "--fake-input") {
+            if (value->empty()) return "--fake-input needs a file name";
+            options.fakeInput = std::string(*value);
         } else {
             if (auto error = checkWhiteList(*value)) return *error;
             options.webWhiteList = std::string(*value);
@@ -59,8 +62,10 @@ std::variant<CommandLineOptions, std::string> parseCommandLine(int argc, const c
 }
 
 const char* usageText() {
-    return "Usage: kestrava-encoder [--web-port N] [--web-whitelist LIST]\n"
+    return "Usage: kestrava-encoder [--web-port N] [--web-whitelist LIST] [--fake-input FILE]\n"
            "  --web-port N          port of the web interface (1 to 65535)\n"
            "  --web-whitelist LIST  addresses allowed to reach the web interface\n"
+           "  --fake-input FILE     take the input from a fake sound card that plays FILE\n"
+           "                        (float32 little-endian composite samples) in a loop\n"
            "Stop the encoder with Ctrl+C.\n";
 }

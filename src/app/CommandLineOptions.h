@@ -6,9 +6,13 @@
 
 // The program's options. "--web-port N" and "--web-whitelist LIST" take the place of the
 // "Web interface" dialog: they are applied the way its OK applies them, after start-up.
+// "--fake-input FILE" runs the encoder from the fake sound card (for trying it without one).
 struct CommandLineOptions {
     std::optional<std::string> webPort;
     std::optional<std::string> webWhiteList;
+    // A file of float32 little-endian composite samples that the fake sound card plays in a
+    // loop, in place of the audio library's sound cards.
+    std::optional<std::string> fakeInput;
     bool help = false;
 };
 

@@ -1,48 +1,17 @@
 #include "app/EngineParts.h"
 
+#include "app/EncoderOutput.h"
+#include "app/ErrorState.h"
+#include "app/KestravaStandaloneEncoderController.h"
+#include "app/SoundcardSourceControl.h"
 #include "audio/InputHistories.h"
+#include "audio/soundcard/FakeSoundcardBackend.h"
+#include "audio/soundcard/PortaudioWrapper.h"
+#include "audio/soundcard/SoundcardAudioSource.h"
 #include "logging/KestravaInstanceConfig.h"
 #include "logging/SetupLogging.h"
-#include "net/Sender.h"
-
 
 namespace {
-
-// The encoder's UDP output: its destination commands go straight into the sender's ring.
-class NetworkSender : public SenderControl {
-public:
-    explicit NetworkSender(KestravaInstanceConfig& config) : sender(&config) {}
-    std::int32_t queueOpen(const std::string& host, const std::string& port, const std::string& interfaceName,
-                           bool qos) override {
-        return sender.submitAdd(host, port, interfaceName, qos);
-    }
-    bool queueErase(std::int32_t destinationId) override { return sender.submitErase(destinationId); }
-
-private:
-    Networking::Sender sender;
-};
-
-// Until the sound-card input exists: a source that delivers nothing.
-class IdleSoundcardSource : public AudioSourceControl {
-public:
-    IdleSoundcardSource(KestravaInstanceConfig& config, std::int32_t index) : config(config), index(index) {}
-    void start() override {
-        if (index < 0) {
-            config.logger.log(1, KestravaLogger::Info, "No sound-card input selected");
-            return;
-        }
-        config.logger.log(1, KestravaLogger::Info,
-                          "Sound-card input {} selected; audio capture is not available in this build", index);
-    }
-    void stop() override {}
-    bool isSoundcardSource() const override { return true; }
-    void changeSoundcard(std::int32_t newIndex) override { index = newIndex; }
-    void setFailureMode(std::uint8_t) override {}
-
-private:
-    KestravaInstanceConfig& config;
-    std::int32_t index;
-};
 
 // A sample history as the apply step sees it: only its rate changes.
 class HistoryRate : public SampleHistoryControl {
@@ -64,14 +33,36 @@ std::shared_ptr<SampleHistoryControl> rateOf(std::shared_ptr<OldSamples> history
 
 }  // namespace
 
-EngineParts engineParts() {
+EngineParts engineParts(AudioInputChoice input) {
+    PortaudioWrapper* wrapper = input.wrapper != nullptr ? input.wrapper : &PortaudioWrapper::instance();
     EngineParts parts;
+    parts.startAudioLibrary = [wrapper, fake = input.fakeSoundcard,
+                               signal = std::move(input.fakeSignal)](KestravaInstanceConfig& config) {
+        if (fake && !wrapper->replaceBackend(std::make_unique<FakeSoundcardBackend>(&config, signal))) {
+            // Only a wrapper that has not started takes another backend; a second instance of
+            // the process shares the library of the first.
+            config.statusMessages.postStatusText(StatusWarning, "The fake sound card cannot replace a running audio library");
+        }
+        wrapper->start(&config);
+    };
+    parts.stopAudioLibrary = [wrapper] { wrapper->stopReporting(); };
+    parts.findDefaultInputDevice = [wrapper](KestravaInstanceConfig& config) {
+        return wrapper->findDefaultInputDevice(config);
+    };
     parts.wireLogging = [](KestravaInstanceConfig& config, const InstancePaths& paths) {
         setupLogging(config, paths.logFolder);
     };
-    parts.makeSender = [](KestravaInstanceConfig& config) { return std::make_unique<NetworkSender>(config); };
-    parts.makeSoundcardSource = [](SenderControl&, std::int32_t index, KestravaInstanceConfig& config) {
-        return std::make_unique<IdleSoundcardSource>(config, index);
+    parts.makeSender = [](KestravaInstanceConfig& config) { return std::make_unique<EncoderOutput>(config); };
+    parts.makeSoundcardSource = [wrapper](SenderControl& sender, std::int32_t index,
+                                          KestravaInstanceConfig& config) -> std::unique_ptr<AudioSourceControl> {
+        std::unique_ptr<SoundcardAudioSource> source(
+            new SoundcardAudioSource(sender.transportSender(), sender.frameSender(), index, &config, *wrapper));
+        if (!source) return nullptr;  // the allocator has reported it
+        source->setTiltErrorRecorder(ErrorState::record);
+        source->setStopRequester([&config] {
+            if (KestravaStandaloneEncoderController* controller = config.controller.load()) controller->requestStop();
+        });
+        return std::make_unique<SoundcardSourceControl>(config, std::move(source));
     };
     parts.makeHistories = [](KestravaInstanceConfig& config) {
         const InputHistories histories = InputHistories::install(config);

@@ -13,12 +13,20 @@ KestravaParameters::KestravaParameters(Model* owner, const char* argv0, EnginePa
     config = std::make_shared<KestravaInstanceConfig>(sampleRate, blockLength);
     status = std::make_shared<StandaloneKestravaStatus>(config.get());
     config->setStatus(status);
-    // The audio library's command thread starts here once its wrapper exists; until then the
-    // library is called directly where it is needed.
-    encoderSettings.reset(new EncoderSettings(config->sampleRate));
-    if (!encoderSettings) throw std::runtime_error("the live settings record could not be allocated");
-    encoderInstance = std::make_unique<EncoderInstance>(*encoderSettings, *instancePaths, *config, std::move(parts));
-    networkInterfaces = std::make_unique<Networking::NetworkInterfaceCache>();
+    // Every audio-library call from here on runs on the wrapper's thread.
+    stopAudioLibrary = parts.stopAudioLibrary;
+    if (parts.startAudioLibrary) parts.startAudioLibrary(*config);
+    try {
+        encoderSettings.reset(new EncoderSettings(config->sampleRate));
+        if (!encoderSettings) throw std::runtime_error("the live settings record could not be allocated");
+        encoderInstance =
+            std::make_unique<EncoderInstance>(*encoderSettings, *instancePaths, *config, std::move(parts));
+        networkInterfaces = std::make_unique<Networking::NetworkInterfaceCache>();
+    } catch (...) {
+        encoderInstance.reset();
+        if (stopAudioLibrary) stopAudioLibrary();
+        throw;
+    }
 }
 
 std::int32_t KestravaParameters::networkInterfaceCount() {
@@ -32,6 +40,9 @@ Networking::NetworkInterface KestravaParameters::getNetworkInterface(std::int32_
 
 KestravaParameters::~KestravaParameters() {
     encoderInstance.reset();
+    // The wrapper lives on to the end of the process; it must not report through this
+    // configuration any more.
+    if (stopAudioLibrary) stopAudioLibrary();
     networkInterfaces.reset();
     encoderSettings.reset();
     config.reset();

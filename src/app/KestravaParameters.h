@@ -6,6 +6,7 @@
 #include "app/EngineParts.h"
 #include "net/NetworkInterfaceCache.h"
 
+#include <functional>
 #include <memory>
 
 class KestravaInstanceConfig;
@@ -34,4 +35,7 @@ public:
     std::unique_ptr<EncoderInstance> encoderInstance;
     // Used from web workers under the web server's mutex; it has no lock of its own.
     std::unique_ptr<Networking::NetworkInterfaceCache> networkInterfaces;
+
+private:
+    std::function<void()> stopAudioLibrary;
 };

@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <string>
 
+class FrameSender;
+class TRPSender;
+
 // The shell's side of the encoder's transport sender: the destination command ring that
 // applySettings writes and the sender's socket-manager thread reads. A sender takes a command
 // only into a free slot at the ring's write index; a busy slot means the ring is full and the
@@ -17,4 +20,8 @@ public:
                                    bool qos) = 0;
     // Queues an erase command for an id; false when the ring is full.
     virtual bool queueErase(std::int32_t destinationId) = 0;
+
+    // Where the audio source hands its coded frames; null when this sender carries none.
+    virtual FrameSender* frameSender() { return nullptr; }
+    virtual TRPSender* transportSender() { return nullptr; }
 };

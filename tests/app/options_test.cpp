@@ -13,12 +13,15 @@ std::variant<CommandLineOptions, std::string> parse(std::vector<const char*> arg
 }
 
 TEST(CommandLineOptions, AcceptsTheWebInterfaceOptions) {
-    const auto parsed = parse({"--web-port", "8090", "--web-whitelist=192.168.1.0/24"});
+    const auto parsed = parse({"--web-port", "8090", "--web-whitelist=192.168.1.0/24", "--fake-input", "mpx.f32"});
     ASSERT_TRUE(std::holds_alternative<CommandLineOptions>(parsed));
     const auto& o = std::get<CommandLineOptions>(parsed);
     EXPECT_EQ(o.webPort, "8090");
     EXPECT_EQ(o.webWhiteList, "192.168.1.0/24");
-    EXPECT_TRUE(std::holds_alternative<CommandLineOptions>(parse({})));
+    EXPECT_EQ(o.fakeInput, "mpx.f32");
+    const auto plain = parse({});
+    ASSERT_TRUE(std::holds_alternative<CommandLineOptions>(plain));
+    EXPECT_FALSE(std::get<CommandLineOptions>(plain).fakeInput);
 }
 
 TEST(CommandLineOptions, MalformedOptionsGetAClearError) {
@@ -35,6 +38,8 @@ TEST(CommandLineOptions, MalformedOptionsGetAClearError) {
         {{"--web-port", "99999999999999999999"}, "from 1 to 65535"},
         {{"--web-whitelist", "a\nb"}, "control characters"},
         {{"--verbose"}, "unknown option \"--verbose\""},
+        {{"--fake-input"}, "--fake-input needs a value"},
+        {{"--fake-input="}, "--fake-input needs a file name"},
     };
     for (const auto& c : cases) {
         const auto parsed = parse(c.args);

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "app/SenderControl.h"
+#include "codec/frame/TRPFrameSender.h"
+#include "net/Sender.h"
+#include "transport/TRPSender.h"
+
+class KestravaInstanceConfig;
+
+// The controller's sender: the transport sender that frames each coded block and makes the
+// recovery packets, over the UDP output with its send and socket-manager threads. The
+// destination commands of applySettings go straight into the UDP output's ring.
+//
+// Declared in the order of the packet road backwards, so that the transport sender goes before
+// the UDP output it queues into.
+class EncoderOutput final : public SenderControl {
+public:
+    explicit EncoderOutput(KestravaInstanceConfig& config);
+
+    std::int32_t queueOpen(const std::string& host, const std::string& port, const std::string& interfaceName,
+                           bool qos) override;
+    bool queueErase(std::int32_t destinationId) override;
+    FrameSender* frameSender() override { return &frames; }
+
+    TRPSender* transportSender() override { return &transport; }
+
+private:
+    Networking::Sender udp;
+    TRPSender transport;
+    TRPFrameSender frames;
+};
