@@ -11,8 +11,12 @@ build: deps
 	cmake --preset default
 	cmake --build --preset default -j $(JOBS)
 
+# The encoder with the fake sound card playing ten seconds of the composite test signal in a loop.
+TEST_SIGNAL ?= /tmp/kestrava-test-signal.f32
+
 run: build
-	./build/bin/kestrava-encoder $(ENCODER_ARGS)
+	./build/bin/kestrava-tool test-signal --rate 192000 --seconds 10 > $(TEST_SIGNAL)
+	./build/bin/kestrava-encoder --fake-input $(TEST_SIGNAL) $(ENCODER_ARGS)
 
 test: build
 	ctest --preset default -j $(JOBS)
