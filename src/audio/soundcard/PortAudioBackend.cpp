@@ -16,7 +16,9 @@ std::atomic<KestravaLogger::Logger*> alsaLogger{nullptr};
 
 #ifdef KESTRAVA_HAVE_ALSA
 // ALSA prints its complaints (unknown cards while the library probes, for instance) on standard
-// error; an unattended program keeps them in its log instead.
+// error; an unattended program keeps them in its log instead, at trace level: every scan of the
+// devices brings a hundred of them on a machine without a card, and they matter only as the
+// history in front of a warning.
 void alsaErrorHandler(const char* file, int line, const char* function, int err, const char* format, ...) {
     KestravaLogger::Logger* logger = alsaLogger.load();
     if (logger == nullptr) return;
@@ -26,9 +28,9 @@ void alsaErrorHandler(const char* file, int line, const char* function, int err,
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
     if (err != 0) {
-        logger->log(1, KestravaLogger::Info, "ALSA lib {}:{}:({}) {}: {}", file, line, function, text, snd_strerror(err));
+        logger->log(1, KestravaLogger::Trace, "ALSA lib {}:{}:({}) {}: {}", file, line, function, text, snd_strerror(err));
     } else {
-        logger->log(1, KestravaLogger::Info, "ALSA lib {}:{}:({}) {}", file, line, function, text);
+        logger->log(1, KestravaLogger::Trace, "ALSA lib {}:{}:({}) {}", file, line, function, text);
     }
 }
 #endif
