@@ -23,6 +23,9 @@ public:
         int tos = -1;
         int interfaceIndex = -1;
         std::string source;  // the sender's address as text
+        // Datagrams the system dropped at this socket (its buffer was full) since it was made;
+        // a test whose reader falls behind tells them from losses on the sending side.
+        std::uint32_t dropsBefore = 0;
     };
 
     // family AF_INET or AF_INET6; address in text form.
@@ -30,6 +33,7 @@ public:
         fd = ::socket(family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         if (fd < 0) return;
         const int on = 1;
+        setsockopt(fd, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on);
         sockaddr_storage local{};
         socklen_t length = 0;
         if (family == AF_INET) {
@@ -66,6 +70,13 @@ public:
     UdpReceiver& operator=(const UdpReceiver&) = delete;
 
     bool ok() const { return fd >= 0; }
+    // Asks for a receive buffer of `bytes` (beyond the system's limit where allowed), for a test
+    // whose reader may fall behind; the system may give less.
+    void enlargeBuffer(int bytes) {
+        if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0) {
+            setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+        }
+    }
     std::string portText() const { return std::to_string(port); }
 
     // The next datagram, or nothing after `timeoutMs`.
@@ -95,6 +106,9 @@ public:
         }
         d.source = text;
         for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
+            if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_RXQ_OVFL) {
+                std::memcpy(&d.dropsBefore, CMSG_DATA(c), sizeof d.dropsBefore);
+            }
             if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TOS) d.tos = *reinterpret_cast<unsigned char*>(CMSG_DATA(c));
             if (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_TCLASS) {
                 int v = 0;

@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <numbers>
@@ -33,6 +34,11 @@ constexpr std::uint32_t blockLength = 2040;     // records per frame at 192 kHz
 constexpr double runSeconds = 5.0;              // of audio received
 constexpr std::uint32_t groupFrames = 64;       // the default redundancy group: 64 frames,
 constexpr std::uint32_t recoveryPackets = 4;    // then 4 recovery packets
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+constexpr bool instrumentedBuild = true;
+#else
+constexpr bool instrumentedBuild = false;
+#endif
 // Teardown waits at most 2 s for the audio threads and 4 s for the socket manager.
 constexpr auto stopLimit = std::chrono::milliseconds(6000);
 
@@ -55,6 +61,9 @@ CompositeSignal testComposite() {
 
 struct Received {
     std::vector<transporttest::FrameFieldsRead> frames;
+    // Per frame: the datagrams our own socket had dropped before it arrived (a reader that fell
+    // behind on a busy machine); a gap in the positions is the sender's fault only without them.
+    std::vector<std::uint32_t> dropsBefore;
     std::vector<transporttest::RecoveryFieldsRead> recovery;
     std::uint64_t frameBytes = 0;
     Clock::time_point firstFrameAt{}, lastFrameAt{};
@@ -95,7 +104,8 @@ Received receiveFor(nettest::UdpReceiver& receiver) {
             continue;
         }
         if ((bytes[1] & 0x80) != 0) {
-            r.recovery.push_back(transporttest::readRecoveryHeader(bytes));
+            // Those of a group whose frames went out before the destination was open are left out.
+            if (!r.frames.empty()) r.recovery.push_back(transporttest::readRecoveryHeader(bytes));
             continue;
         }
         const auto frame = transporttest::readFrameHeader(bytes);
@@ -106,6 +116,7 @@ Received receiveFor(nettest::UdpReceiver& receiver) {
         }
         r.lastFrameAt = now;
         r.frames.push_back(frame);
+        r.dropsBefore.push_back(datagram->dropsBefore);
         r.frameBytes += bytes.size();
         r.samplesCovered = static_cast<std::uint32_t>(frame.position - firstPosition) + std::uint64_t{frame.sampleCount};
         if (static_cast<double>(r.samplesCovered) >= runSeconds * inputRate) break;
@@ -119,6 +130,7 @@ TEST_P(RunningEncoder, SendsTheCompositeFromTheFakeSoundcardToDestinationZero) {
     nettest::UdpReceiver receiver(family, address.c_str());
     if (!receiver.ok() && family == AF_INET6) GTEST_SKIP() << "this machine has no IPv6 loopback";
     ASSERT_TRUE(receiver.ok());
+    receiver.enlargeBuffer(8 << 20);
 
     // The fake sound card in place of the audio library, on a wrapper of the test's own; the
     // log goes to the test instead of the instance's files.
@@ -152,8 +164,11 @@ TEST_P(RunningEncoder, SendsTheCompositeFromTheFakeSoundcardToDestinationZero) {
     // Every frame: codec version 3 (the default), a frame packet with the source flag, one block
     // of samples, its position where the previous frame's samples end; reset blocks at least
     // every half second (the default interval) plus one block.
+    const std::uint32_t drops = r.dropsBefore.back();
+    EXPECT_LE(drops, r.frames.size() / 2) << "the test's reader fell far behind";
     const std::uint32_t resetGap = static_cast<std::uint32_t>(0.5 * inputRate / blockLength) + 2;
-    std::uint32_t sinceReset = 0;
+    bool resetSeen = false;  // since the last loss
+    std::uint32_t lastReset = 0;
     for (std::size_t i = 0; i < r.frames.size(); ++i) {
         SCOPED_TRACE(i);
         const auto& f = r.frames[i];
@@ -162,20 +177,32 @@ TEST_P(RunningEncoder, SendsTheCompositeFromTheFakeSoundcardToDestinationZero) {
         EXPECT_EQ(f.flags & 0x0C, 0) << "pad class of a frame as sent";
         EXPECT_FALSE(f.stamped);
         EXPECT_EQ(f.sampleCount, blockLength);
-        if (i > 0) {
+        const bool lostHere = i > 0 && r.dropsBefore[i] != r.dropsBefore[i - 1];
+        if (i > 0 && !lostHere) {
             EXPECT_EQ(f.position, r.frames[i - 1].position + r.frames[i - 1].sampleCount);
         }
-        sinceReset = (f.flags & 0x40) != 0 ? 0 : sinceReset + 1;
-        EXPECT_LE(sinceReset, resetGap);
+        if (lostHere) resetSeen = false;
+        if ((f.flags & 0x40) != 0) {
+            resetSeen = true;
+            lastReset = f.position;
+        }
+        if (resetSeen) {
+            EXPECT_LE((f.position - lastReset) / blockLength, resetGap);
+        }
     }
 
-    // The packets come at the pace of the sound card: one frame per block of input.
+    // The packets come at the pace of the sound card: one frame per block of input, never faster.
+    // An instrumented build may need more than the two processors of a test machine to keep up,
+    // so there only a chain that has clearly stalled counts as slow.
     const double wall = std::chrono::duration<double>(r.lastFrameAt - r.firstFrameAt).count();
     const double audio = static_cast<double>(r.samplesCovered - blockLength) / inputRate;
-    EXPECT_NEAR(wall, audio, 0.15 * audio) << "frames span " << audio << " s of audio over " << wall << " s";
+    EXPECT_GT(wall, 0.85 * audio) << "frames span " << audio << " s of audio over " << wall << " s";
+    EXPECT_LT(wall, (instrumentedBuild ? 3.0 : 1.15) * audio)
+        << "frames span " << audio << " s of audio over " << wall << " s";
 
     // The frames carry coded audio within the default 320 kbit/s (two plain tones need less).
-    const double kbps = static_cast<double>(r.frameBytes) * 8 / 1000 / (static_cast<double>(r.samplesCovered) / inputRate);
+    const double kbps = static_cast<double>(r.frameBytes) * 8 / 1000 /
+                        (static_cast<double>(r.frames.size()) * blockLength / inputRate);
     EXPECT_GT(kbps, 160.0);
     EXPECT_LT(kbps, 1.1 * 320.0);
 
@@ -183,8 +210,9 @@ TEST_P(RunningEncoder, SendsTheCompositeFromTheFakeSoundcardToDestinationZero) {
     // the count of the frame that closed it.
     std::set<std::uint32_t> positions;
     for (const auto& f : r.frames) positions.insert(f.position);
-    const double groups = static_cast<double>(r.frames.size()) / groupFrames;
-    EXPECT_NEAR(static_cast<double>(r.recovery.size()), groups * recoveryPackets, recoveryPackets + 1.0);
+    const double groups = static_cast<double>(r.samplesCovered) / blockLength / groupFrames;
+    EXPECT_NEAR(static_cast<double>(r.recovery.size()), groups * recoveryPackets, recoveryPackets + 1.0 + drops);
+    std::uint32_t closingFramesMissing = 0;
     for (const auto& rec : r.recovery) {
         EXPECT_TRUE(rec.marked);
         EXPECT_EQ(rec.version, 3);
@@ -195,9 +223,13 @@ TEST_P(RunningEncoder, SendsTheCompositeFromTheFakeSoundcardToDestinationZero) {
         EXPECT_EQ(rec.tail, 0u);
         // Its group's last frame was received (the group began before the first frame at worst).
         const bool closingFrameSeen = positions.count(rec.firstPosition + (groupFrames - 1) * blockLength) == 1;
-        EXPECT_TRUE(closingFrameSeen) << "group at " << rec.firstPosition;
+        if (!closingFrameSeen) ++closingFramesMissing;
     }
+    EXPECT_LE(closingFramesMissing, drops) << "recovery packets whose group's last frame never came";
 
+    if (HasFailure()) {
+        for (const auto& line : log->snapshot()) std::printf("log: %s", line.c_str());
+    }
     EXPECT_TRUE(logged("Successfully opened sound card"));
     EXPECT_TRUE(logged("Running fake soundcard"));
     EXPECT_TRUE(logged("to destinations list"));
