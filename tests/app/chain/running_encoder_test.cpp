@@ -1,8 +1,9 @@
-// The running encoder end to end: the fake sound card plays a composite signal in real time, the
+// The running encoder end to end: the fake sound card plays the test signal in real time, the
 // instance's threads demodulate, code and frame it, and destination 0 is a loopback receiver.
 // The packets are read from their wire layout alone.
 #include "app/EngineParts.h"
 #include "app/ModelCommon.h"
+#include "audio/soundcard/CompositeTestSignal.h"
 #include "audio/soundcard/PortAudioBackend.h"
 #include "audio/soundcard/PortaudioWrapper.h"
 #include "logging/KestravaInstanceConfig.h"
@@ -15,12 +16,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cmath>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <numbers>
 #include <set>
 #include <vector>
 
@@ -42,20 +41,10 @@ constexpr bool instrumentedBuild = false;
 // Teardown waits at most 2 s for the audio threads and 4 s for the socket manager.
 constexpr auto stopLimit = std::chrono::milliseconds(6000);
 
-// One second of composite signal, looped without a seam: a 19 kHz pilot at 9 % and a 1 kHz tone
-// on the mono channel.
+// The composite test signal of the README's run (pilot, stereo tone, RDS), generated as played.
 CompositeSignal testComposite() {
-    auto samples = std::make_shared<std::vector<float>>(inputRate);
-    for (std::uint32_t i = 0; i < inputRate; ++i) {
-        const double t = static_cast<double>(i) / inputRate;
-        (*samples)[i] = static_cast<float>(0.09 * std::sin(2 * std::numbers::pi * 19000 * t) +
-                                           0.45 * std::sin(2 * std::numbers::pi * 1000 * t));
-    }
-    return [samples, at = std::size_t{0}](float* block, std::uint32_t count) mutable {
-        for (std::uint32_t i = 0; i < count; ++i) {
-            block[i] = (*samples)[at];
-            at = (at + 1) % samples->size();
-        }
+    return [signal = CompositeTestSignal(inputRate)](float* block, std::uint32_t count) mutable {
+        signal.generate(block, count);
     };
 }
 
