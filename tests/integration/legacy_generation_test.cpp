@@ -332,6 +332,25 @@ TEST(LegacyGeneration, FirstSamplesAfterANewEncodersReset) {
     EXPECT_EQ(g.reservoir(), 459 * 8 - 33);
 }
 
+TEST(LegacyGeneration, LoudMainStepsSetTheThirdStep) {
+    // Power byte 255 (0.05) and step factor byte 255 (64) at 320 kbit/s: a main step of
+    // 64 * sqrt(0.05) / 16, and the third channel's step is the larger main step over 1.4142
+    // taken in single precision, well above its floor.
+    LegacyGeneration g;
+    const ResetPacket reset = resetAt(320, 128, 255, 255);
+    g.loadReset(reset, parametersOf(0, reset));
+    const double mainStep = g.mainChannel(0).stepFactor * std::sqrt(g.mainChannel(0).power) / 16.0;
+    ASSERT_NEAR(mainStep, 64.0 * std::sqrt(0.05) / 16.0, 1e-12);
+    Planes out;
+    const std::array<std::vector<std::int32_t>, 3> codes = {std::vector<std::int32_t>{2}, std::vector<std::int32_t>{-1},
+                                                            std::vector<std::int32_t>{-20}};
+    g.decode(frameOf(codes, 100), out.pointers());
+    EXPECT_EQ(out.samples[0][0], static_cast<float>(2 * mainStep));
+    EXPECT_EQ(out.samples[1][0], static_cast<float>(-mainStep));
+    const double level20 = 16.0 * (1.0 + 1.0 / 16) * (1.0 + 1.0 / 16) * (1.0 + 1.0 / 16) * (1.0 + 1.0 / 16);
+    EXPECT_EQ(out.samples[2][0], static_cast<float>(-(level20 * (mainStep / 1.41419994831085205078125))));
+}
+
 TEST(LegacyGeneration, ResetClearsTheThirdHistoryAndSilenceStaysZero) {
     LegacyGeneration g;
     const ResetPacket reset = resetAt(400, 160, 20, 40);
