@@ -135,7 +135,10 @@ TEST(LegacyPredictor, EmptyAndSingleSampleHistoriesPredictZero) {
 
 TEST(LegacyPredictor, ChosenOrderSolvesTheNormalEquationsAndPredictsASine) {
     std::array<double, 16> ring{};
-    for (std::size_t t = 0; t < 16; ++t) ring[t] = 0.5 * std::sin(0.3 * static_cast<double>(t)) + 0.1 * std::cos(1.1 * t);
+    for (std::size_t t = 0; t < 16; ++t) {
+        const auto x = static_cast<double>(t);
+        ring[t] = 0.5 * std::sin(0.3 * x) + 0.1 * std::cos(1.1 * x);
+    }
     LegacyPredictor<16> predictor;
     const double p = predictor.predict(ring, 0);  // slot 0 oldest, slot 15 newest
     ASSERT_GT(predictor.order(), 1u);
@@ -191,7 +194,9 @@ TEST(LegacyLevelTable, LadderAndStepDivisorOfEachBitRate) {
         ASSERT_EQ(table.count(), c.count) << c.rate;
         const auto n = static_cast<std::size_t>(c.divisor);
         for (std::size_t i = 0; i <= n; ++i) ASSERT_EQ(table[i], static_cast<double>(i)) << c.rate << " " << i;
-        for (std::size_t i = 0; i < c.firstGeometric.size(); ++i) EXPECT_EQ(table[n + i], c.firstGeometric[i]) << c.rate;
+        for (std::size_t i = 0; i < c.firstGeometric.size(); ++i) {
+            EXPECT_EQ(table[n + i], c.firstGeometric[i]) << c.rate << " " << n + i;
+        }
         EXPECT_NEAR(table[c.count - 1], c.last, 0.01) << c.rate;
         EXPECT_GT(table[c.count - 1] * (1.0 + 1.0 / c.divisor), 65536.0) << c.rate;
         EXPECT_EQ(legacyStepDivisor(c.rate), c.divisor) << c.rate;

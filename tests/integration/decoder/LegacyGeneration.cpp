@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <stdexcept>
 
@@ -53,7 +54,9 @@ void LegacyGeneration::check(const DecodedFrame& frame) const {
     for (const std::vector<std::int32_t>& codes : frame.codes) {
         if (codes.size() < n) throw std::out_of_range("version 0: fewer codes than samples");
         for (std::size_t i = 0; i < n; ++i) {
-            if (magnitude(codes[i]) >= levels_.count()) throw std::out_of_range("version 0: code beyond the level table");
+            if (magnitude(codes[i]) >= levels_.count()) {
+                throw std::out_of_range("version 0: code beyond the level table");
+            }
         }
     }
 }
