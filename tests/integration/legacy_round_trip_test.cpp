@@ -1,7 +1,8 @@
 // Version 0 from composite signal to packets and back: the offline chain codes the test signal,
 // the stream decoder reads the packets and the legacy rebuilder turns the codes into planes, which
 // must equal the encoder's own reconstruction bit for bit, frame after frame, also when the
-// reader joins at a later reset packet and when packets are lost within what recovery repairs.
+// reader joins at a later reset packet, when packets are lost within what recovery repairs, and
+// from the next reset packet on after a loss beyond repair.
 #include "app/OfflineChain.h"
 #include "audio/soundcard/CompositeTestSignal.h"
 #include "decoder/GenerationDecoder.h"
@@ -11,6 +12,7 @@
 
 #include <bit>
 #include <cstring>
+#include <map>
 #include <random>
 #include <sstream>
 #include <vector>
@@ -47,19 +49,24 @@ EncodedRun encode(const OfflineChainOptions& options, double seconds) {
     return run;
 }
 
-// Rebuilds the planes of every decoded frame and compares them with the reconstruction of the
-// sent frame they stand for; decoded frames are the last ones sent. Returns the first difference.
-std::string compare(const StreamDecodeResult& decoded, const EncodedRun& run) {
-    if (decoded.frames.empty() || decoded.frames.size() > run.reconstruction.size()) return "no frames to compare";
-    const std::size_t first = run.reconstruction.size() - decoded.frames.size();
+// Rebuilds the planes of every decoded frame with one generation object, as a reader keeps it
+// across a break in the stream, and compares them with the reconstruction of the sent frame of
+// the same stream position (`sent`: the whole stream, decoded). Returns the first difference.
+std::string compare(const StreamDecodeResult& decoded, const StreamDecodeResult& sent, const EncodedRun& run) {
+    if (decoded.frames.empty()) return "no frames to compare";
+    if (sent.frames.size() != run.reconstruction.size()) return "sent frames and reconstructions differ in number";
+    std::map<std::uint32_t, std::size_t> sentAt;
+    for (std::size_t j = 0; j < sent.positions.size(); ++j) sentAt[sent.positions[j]] = j;
     std::unique_ptr<GenerationDecoder> generation = makeLegacyGeneration();
     FramePlanes out{std::vector<float>(maxPlaneLength), std::vector<float>(maxPlaneLength),
                     std::vector<float>(maxPlaneLength)};
     for (std::size_t i = 0; i < decoded.frames.size(); ++i) {
         const DecodedFrame& frame = decoded.frames[i];
-        const FramePlanes& expected = run.reconstruction[first + i];
+        const auto found = sentAt.find(decoded.positions[i]);
+        if (found == sentAt.end()) return "a decoded frame at a position never sent";
+        const FramePlanes& expected = run.reconstruction[found->second];
         std::ostringstream where;
-        where << "sent frame " << first + i << (frame.reset ? " (reset packet)" : "");
+        where << "sent frame " << found->second << (frame.reset ? " (reset packet)" : "");
         if (frame.reset) generation->loadReset(*frame.reset, frame.parameters);
         generation->decode(frame, {out[0].data(), out[1].data(), out[2].data()});
         for (std::size_t c = 0; c < 3; ++c) {
@@ -109,10 +116,14 @@ TEST(LegacyRoundTrip, PlanesEqualTheEncodersReconstructionBitForBit) {
         const EncodedRun run = encode(o, 3.5);
         ASSERT_GT(run.reconstruction.size(), 300u);
 
-        // From the first packet.
+        const StreamDecodeResult sent = decodeStream(run.packets, d);
+        ASSERT_EQ(sent.frames.size(), run.reconstruction.size());
+        EXPECT_EQ(sent.unreadableFrames, 0u);
+        EXPECT_EQ(compare(sent, sent, run), "");
+
+        // From the first packet, with up to m packets of every group lost when there is recovery.
         std::vector<Bytes> packets = run.packets;
         if (t.recoveryPackets > 0) {
-            // Up to m packets of every group lost (group of k frames and m recovery packets).
             std::mt19937 random(20261211);
             std::vector<Bytes> kept;
             const auto group = static_cast<std::size_t>(t.groupFrames + t.recoveryPackets);
@@ -126,12 +137,11 @@ TEST(LegacyRoundTrip, PlanesEqualTheEncodersReconstructionBitForBit) {
                 }
             }
             packets = kept;
+            const StreamDecodeResult repaired = decodeStream(packets, d);
+            EXPECT_EQ(repaired.skippedFrames, 0u);
+            ASSERT_EQ(repaired.frames.size(), run.reconstruction.size());
+            EXPECT_EQ(compare(repaired, sent, run), "");
         }
-        const StreamDecodeResult whole = decodeStream(packets, d);
-        EXPECT_EQ(whole.unreadableFrames, 0u);
-        EXPECT_EQ(whole.skippedFrames, 0u);
-        ASSERT_EQ(whole.frames.size(), run.reconstruction.size());
-        EXPECT_EQ(compare(whole, run), "");
 
         // Joined at 1.5 s: decoding starts at the next reset packet.
         const std::vector<Bytes> late(run.packets.begin() + static_cast<std::ptrdiff_t>(run.packets.size() * 3 / 7),
@@ -141,6 +151,18 @@ TEST(LegacyRoundTrip, PlanesEqualTheEncodersReconstructionBitForBit) {
         EXPECT_TRUE(joined.frames.front().reset.has_value());
         EXPECT_GT(joined.skippedFrames, 0u);
         EXPECT_LT(joined.frames.size(), run.reconstruction.size() * 4 / 7);
-        EXPECT_EQ(compare(joined, run), "");
+        EXPECT_EQ(compare(joined, sent, run), "");
+
+        // Five frames lost beyond repair at 0.6 s: the reader waits for the next reset packet and
+        // the same generation goes on from it.
+        if (t.recoveryPackets == 0) {
+            std::vector<Bytes> broken = run.packets;
+            broken.erase(broken.begin() + 60, broken.begin() + 65);
+            const StreamDecodeResult resumed = decodeStream(broken, d);
+            EXPECT_GT(resumed.skippedFrames, 0u);
+            ASSERT_GT(resumed.frames.size(), 60u);
+            EXPECT_TRUE(resumed.frames[60].reset.has_value());
+            EXPECT_EQ(compare(resumed, sent, run), "");
+        }
     }
 }
