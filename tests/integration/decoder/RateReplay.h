@@ -40,13 +40,12 @@ inline int levelClassOfRate(std::uint32_t rate) {
 
 namespace ratedetail {
 
-// z truncated toward zero, bounded to the shifts a 32-bit mask can make; a NaN counts as 0.
+// No frame can move the exponent anywhere near 2^30; a bound keeps the shift defined for any
+// input, and a NaN counts as 0.
 template <class T>
-int truncatedExponent(T z) {
-    if (!(z == z)) return 0;
-    if (z >= T(31)) return 31;
-    if (z <= T(-31)) return -31;
-    return static_cast<int>(z);
+T boundedExponent(T z) {
+    if (!(z == z)) return T(0);
+    return std::clamp(z, T(-30), T(30));
 }
 
 }  // namespace ratedetail
@@ -57,7 +56,8 @@ int truncatedExponent(T z) {
 template <class T>
 T exp2Lookup(T z) {
     static_assert(std::is_same_v<T, double> || std::is_same_v<T, float>);
-    const int i = ratedetail::truncatedExponent(z);
+    z = ratedetail::boundedExponent(z);
+    const int i = static_cast<int>(z);
     T p = 1;
     T f = z;
     if (i > 0) {
@@ -181,6 +181,7 @@ public:
     // number of samples summed.
     void update(std::uint64_t durationUs, std::int32_t frameBytes, std::uint32_t codeCount, float energy,
                 std::uint32_t energyCount) {
+        if (codeCount == 0) return;  // no codes, nothing learned
         const std::int32_t rate = variableRate ? maximumRate : targetRate;
         const std::int32_t budget =
             wrap(static_cast<std::int64_t>(durationUs) * static_cast<std::int64_t>(rate) / 1000);
