@@ -13,7 +13,6 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 #include <type_traits>
 
 namespace streamdecoder {
