@@ -21,7 +21,7 @@ using namespace streamdecoder;
 
 namespace {
 
-constexpr float resetInterval = 1.0f;
+constexpr float resetInterval = 0.7f;
 
 struct Encoded {
     std::vector<Bytes> packets;
@@ -104,7 +104,7 @@ TEST_P(DoubleRoundTrip, PlanesEqualTheEncodersReconstruction) {
         o.key = Key{0x3C, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0x0F};
         d.key = o.key;
     }
-    const Encoded sent = encode(o, 3.2);
+    const Encoded sent = encode(o, 2.2);
 
     // The whole stream.
     const StreamDecodeResult all = decodeStream(sent.packets, d);
@@ -175,9 +175,8 @@ TEST_P(DoubleRoundTrip, PlanesEqualTheEncodersReconstruction) {
 
 INSTANTIATE_TEST_SUITE_P(Versions, DoubleRoundTrip,
                          ::testing::Values(RoundTripCase{1, 320, 0, 0, false, 192000},
-                                           RoundTripCase{1, 576, 8, 2, true, 192000},
-                                           RoundTripCase{2, 400, 0, 0, true, 176400},
-                                           RoundTripCase{2, 320, 16, 3, false, 192000},
+                                           RoundTripCase{1, 576, 8, 2, true, 176400},
+                                           RoundTripCase{2, 400, 16, 3, false, 192000},
                                            RoundTripCase{2, 800, 5, 1, true, 192000}));
 
 }  // namespace
