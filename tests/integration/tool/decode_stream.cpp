@@ -1,12 +1,16 @@
 // Test-side stream decoder: reads an encoder's packets (u16 little-endian length + bytes) from
 // standard input and writes what it decoded.
 //
-//   kestrava-stream-decoder [--key HEX32] [--rate HZ] [--skip PACKETS] [--codes FILE] [--diagnostics]
+//   kestrava-stream-decoder [--key HEX32] [--rate HZ] [--skip PACKETS] [--codes FILE] [--planes FILE]
+//                           [--diagnostics]
 //
 // --codes writes the level codes of the three planes (int32 little-endian, block after block,
-// each block plane 0, plane 1, plane 2); --diagnostics prints one line per frame on stdout.
+// each block plane 0, plane 1, plane 2); --planes writes the rebuilt channel planes the same way
+// (float32 little-endian); --diagnostics prints one line per frame on stdout.
+#include "decoder/PlaneDecoder.h"
 #include "decoder/StreamDecoder.h"
 
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -20,7 +24,7 @@ namespace {
 
 int usage() {
     std::cerr << "usage: kestrava-stream-decoder [--key HEX32] [--rate HZ] [--skip PACKETS] [--codes FILE] "
-                 "[--diagnostics]\n";
+                 "[--planes FILE] [--diagnostics]\n";
     return 2;
 }
 
@@ -29,7 +33,7 @@ int usage() {
 int main(int argc, char** argv) {
     DecoderOptions options;
     std::size_t skip = 0;
-    std::string codesPath;
+    std::string codesPath, planesPath;
     bool diagnostics = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -46,6 +50,8 @@ int main(int argc, char** argv) {
             skip = std::strtoul(argv[++i], nullptr, 10);
         } else if (arg == "--codes" && hasValue) {
             codesPath = argv[++i];
+        } else if (arg == "--planes" && hasValue) {
+            planesPath = argv[++i];
         } else {
             return usage();
         }
@@ -75,6 +81,27 @@ int main(int argc, char** argv) {
             std::cerr << "kestrava-stream-decoder: cannot write " << codesPath << "\n";
             return 1;
         }
+    }
+    std::size_t unsupported = 0;
+    if (!planesPath.empty()) {
+        const DecodedPlanes planes = decodePlanes(r);
+        unsupported = planes.unsupportedFrames;
+        std::ofstream out(planesPath, std::ios::binary);
+        for (const auto& frame : planes.planes) {
+            for (const auto& plane : frame) {
+                for (float v : plane) {
+                    const auto u = std::bit_cast<std::uint32_t>(v);
+                    const char bytes[4] = {static_cast<char>(u), static_cast<char>(u >> 8), static_cast<char>(u >> 16),
+                                           static_cast<char>(u >> 24)};
+                    out.write(bytes, 4);
+                }
+            }
+        }
+        if (!out) {
+            std::cerr << "kestrava-stream-decoder: cannot write " << planesPath << "\n";
+            return 1;
+        }
+        if (unsupported != 0) std::cerr << "no plane rebuilder for " << unsupported << " frames\n";
     }
     std::cerr << "decoded " << r.frames.size() << " frames; skipped " << r.skippedFrames << ", unreadable "
               << r.unreadableFrames << ", gaps " << r.gaps << ", rejected packets " << r.received.rejectedPackets
