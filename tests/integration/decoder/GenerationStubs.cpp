@@ -6,6 +6,4 @@ namespace streamdecoder {
 
 std::unique_ptr<GenerationDecoder> makeFloatGeneration() { return nullptr; }
 
-std::unique_ptr<GenerationDecoder> makeLegacyGeneration() { return nullptr; }
-
 }  // namespace streamdecoder
