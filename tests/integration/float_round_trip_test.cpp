@@ -1,0 +1,181 @@
+// Codec version 3 end to end: the offline chain codes the composite test signal, the stream
+// decoder reads its packets and the single-precision plane rebuilder turns the codes back into
+// planes, which must equal the encoder's own reconstruction bit for bit, from the first frame or
+// from a later reset packet on.
+#include "app/OfflineChain.h"
+#include "audio/soundcard/CompositeTestSignal.h"
+#include "decoder/GenerationDecoder.h"
+#include "decoder/StreamDecoder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <random>
+#include <sstream>
+#include <vector>
+
+using namespace streamdecoder;
+
+namespace {
+
+struct Encoded {
+    std::vector<Bytes> packets;
+    std::vector<std::vector<float>> reconstruction;  // per sent frame: plane 0, 1, 2 back to back
+};
+
+// The composite test signal times `gain`, plus seeded white noise of amplitude `noise` (noise
+// reaches the quadrature channel, which the clean test signal leaves silent).
+Encoded encode(const OfflineChainOptions& options, double seconds, float gain, float noise) {
+    Encoded out;
+    OfflineChain chain(options);
+    EXPECT_EQ(chain.error(), "");
+    chain.onPacket = [&](const std::uint8_t* data, std::size_t n) { out.packets.emplace_back(data, data + n); };
+    chain.onReconstruction = [&](const std::array<const float*, 3>& planes, std::uint32_t n) {
+        std::vector<float>& frame = out.reconstruction.emplace_back();
+        for (const float* p : planes) frame.insert(frame.end(), p, p + n);
+    };
+    CompositeTestSignal signal(options.inputRate);
+    std::mt19937 random(3);
+    std::uniform_real_distribution<float> uniform(-noise, noise);
+    std::vector<float> chunk(6000);
+    for (auto left = static_cast<std::size_t>(seconds * options.inputRate); left > 0;) {
+        const std::size_t n = std::min(left, chunk.size());
+        signal.generate(chunk.data(), n);
+        for (std::size_t i = 0; i < n; ++i) chunk[i] = chunk[i] * gain + uniform(random);
+        chain.feed(chunk.data(), n);
+        left -= n;
+    }
+    return out;
+}
+
+// Every decoded frame's planes, in the layout of the reconstruction.
+std::vector<std::vector<float>> rebuild(const StreamDecodeResult& decoded) {
+    std::vector<std::vector<float>> planes;
+    std::unique_ptr<GenerationDecoder> generation;
+    for (const DecodedFrame& frame : decoded.frames) {
+        if (frame.reset) {
+            if (!generation) generation = makeFloatGeneration();
+            generation->loadReset(*frame.reset, frame.parameters);
+        }
+        std::vector<float>& out = planes.emplace_back(3 * frame.planeLength);
+        const std::size_t n = frame.planeLength;
+        generation->decode(frame, {out.data(), out.data() + n, out.data() + 2 * n});
+    }
+    return planes;
+}
+
+// Empty when equal; else the first differing frame, plane and sample with both values.
+std::string firstDifference(const std::vector<float>& decoded, const std::vector<float>& encoder, std::size_t frame) {
+    if (decoded.size() != encoder.size()) {
+        return "frame " + std::to_string(frame) + ": " + std::to_string(decoded.size()) + " samples decoded, " +
+               std::to_string(encoder.size()) + " reconstructed";
+    }
+    if (std::memcmp(decoded.data(), encoder.data(), decoded.size() * sizeof(float)) == 0) return {};
+    const std::size_t n = decoded.size() / 3;
+    for (std::size_t i = 0; i < decoded.size(); ++i) {
+        if (std::bit_cast<std::uint32_t>(decoded[i]) == std::bit_cast<std::uint32_t>(encoder[i])) continue;
+        std::ostringstream text;
+        text.precision(9);
+        text << "frame " << frame << " plane " << i / n << " sample " << i % n << ": decoded " << decoded[i]
+             << " (0x" << std::hex << std::bit_cast<std::uint32_t>(decoded[i]) << std::dec << "), encoder "
+             << encoder[i] << " (0x" << std::hex << std::bit_cast<std::uint32_t>(encoder[i]) << ")";
+        return text.str();
+    }
+    return {};
+}
+
+struct RoundTripCase {
+    const char* name;
+    std::int32_t kbps;
+    bool plus, vbr;
+    std::int32_t k, m;
+    bool protect;
+    float gain = 1.0f, noise = 0.0f;
+};
+
+void PrintTo(const RoundTripCase& c, std::ostream* out) { *out << c.name; }
+
+class FloatRoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
+
+TEST_P(FloatRoundTrip, PlanesEqualTheEncodersReconstruction) {
+    const RoundTripCase c = GetParam();
+    OfflineChainOptions o;
+    o.version = 3;
+    o.kbps = c.kbps;
+    o.plusMode = c.plus;
+    o.variableBitRate = c.vbr;
+    o.groupFrames = c.k;
+    o.recoveryPackets = c.m;
+    o.resetInterval = 1.0f;
+    DecoderOptions d;
+    if (c.protect) {
+        o.key = Key{0x3C, 0x11, 0x92, 0x05, 0x44, 0xA5, 0x66, 0x07, 0x88, 0x19, 0xAA, 0x0B, 0xCC, 0x5D, 0xEE, 0x0F};
+        d.key = o.key;
+    }
+    const Encoded encoded = encode(o, 3.5, c.gain, c.noise);
+    const StreamDecodeResult whole = decodeStream(encoded.packets, d);
+    ASSERT_EQ(whole.frames.size(), encoded.reconstruction.size());
+    ASSERT_EQ(whole.unreadableFrames, 0u);
+
+    const std::vector<std::vector<float>> planes = rebuild(whole);
+    std::size_t resets = 0, thirdCoded = 0;
+    for (std::size_t f = 0; f < planes.size(); ++f) {
+        resets += whole.frames[f].reset ? 1 : 0;
+        thirdCoded += whole.frames[f].thirdSilent ? 0 : 1;
+        const std::string difference = firstDifference(planes[f], encoded.reconstruction[f], f);
+        ASSERT_EQ(difference, "") << c.name;
+    }
+    ASSERT_GE(resets, 3u);
+    if (c.noise >= 0.01f) {
+        EXPECT_GT(thirdCoded, planes.size() / 2) << "the noise should reach the third channel";
+    }
+
+    // Joining late: the packets before the third reset packet's frame never arrive.
+    std::size_t join = 0;
+    for (std::size_t f = 0, seen = 0; f < whole.frames.size(); ++f) {
+        if (whole.frames[f].reset && ++seen == 3) join = f;
+    }
+    const std::uint32_t joinPosition = whole.positions[join];
+    std::vector<Bytes> late;
+    bool started = false;
+    for (const Bytes& packet : encoded.packets) {
+        // Only frame packets before the join point are dropped; the stream decoder skips
+        // anything else that cannot be read on its own.
+        const StreamDecodeResult one = decodeStream({packet}, d);
+        if (!started && !one.frames.empty() && one.positions.front() == joinPosition) started = true;
+        if (started) late.push_back(packet);
+    }
+    const StreamDecodeResult joined = decodeStream(late, d);
+    ASSERT_FALSE(joined.frames.empty());
+    ASSERT_EQ(joined.positions.front(), joinPosition);
+    ASSERT_EQ(joined.frames.size(), whole.frames.size() - join);
+    const std::vector<std::vector<float>> latePlanes = rebuild(joined);
+    for (std::size_t f = 0; f < latePlanes.size(); ++f) {
+        const auto at = std::find(whole.positions.begin(), whole.positions.end(), joined.positions[f]);
+        ASSERT_NE(at, whole.positions.end());
+        const std::size_t index = static_cast<std::size_t>(at - whole.positions.begin());
+        ASSERT_EQ(firstDifference(latePlanes[f], encoded.reconstruction[index], index), "") << c.name << ", joined late";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Version3, FloatRoundTrip,
+    ::testing::Values(RoundTripCase{"320", 320, false, false, 0, 0, false},
+                      RoundTripCase{"320 with noise", 320, false, false, 0, 0, false, 1.0f, 0.02f},
+                      RoundTripCase{"640 with noise", 640, false, false, 0, 0, false, 1.0f, 0.05f},
+                      RoundTripCase{"Plus 192", 192, true, false, 0, 0, false, 1.0f, 0.01f},
+                      RoundTripCase{"VBR without Plus", 320, false, true, 0, 0, false},
+                      RoundTripCase{"Plus 176 with loud noise", 176, true, false, 0, 0, false, 1.0f, 0.5f},
+                      RoundTripCase{"Plus and VBR 256", 256, true, true, 0, 0, false, 1.0f, 0.01f},
+                      RoundTripCase{"Plus and VBR 176, near silence", 176, true, true, 0, 0, false, 0.0f, 1e-5f},
+                      RoundTripCase{"Silence", 320, false, false, 0, 0, false, 0.0f, 0.0f},
+                      RoundTripCase{"1000, redundancy and protection", 1000, false, false, 16, 3, true, 1.0f, 0.02f}),
+    [](const ::testing::TestParamInfo<RoundTripCase>& info) {
+        std::string name = info.param.name;
+        std::replace_if(name.begin(), name.end(), [](char ch) { return !std::isalnum(static_cast<unsigned char>(ch)); }, '_');
+        return name;
+    });
+
+}  // namespace
