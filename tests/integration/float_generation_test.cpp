@@ -1,6 +1,7 @@
 // The single-precision generation's reset reload and its per-sample rebuild, against values the
 // format states or that follow from it by hand.
 #include "decoder/FloatGeneration.h"
+#include "decoder/FloatLevels.h"
 
 #include <gtest/gtest.h>
 
@@ -127,4 +128,39 @@ TEST(FloatGeneration, ResetRateFieldsSetTheStepFloor) {
         EXPECT_EQ(a, c.floor) << c.bitRate << (c.plus ? " plus" : "") << (c.vbr ? " vbr" : "");
         EXPECT_EQ(b, c.floor);
     }
+}
+
+// Codes no encoder writes (only a damaged stream could carry them) take the top level of their
+// class; frames the generation cannot take are refused, never read out of bounds.
+TEST(FloatGeneration, ImpossibleInputIsBoundedOrRefused) {
+    ResetPacket reset;
+    reset.bitRate = 320;
+    for (ChannelRecord& r : reset.records) r.history.fill(128);
+    auto generation = makeFloatGeneration();
+
+    DecodedFrame frame;
+    frame.planeLength = 4;
+    const std::vector<std::int32_t> wild = {INT32_MIN, INT32_MAX, -4096, 100000};
+    frame.codes = {wild, wild, wild};
+    frame.packetLength = 100;
+    std::array<float, 4> a{}, b{}, c{};
+    EXPECT_THROW(generation->decode(frame, {a.data(), b.data(), c.data()}), std::logic_error);  // no reset yet
+
+    generation->loadReset(reset, StreamParameters{3, 320, 7, 0});
+    generation->decode(frame, {a.data(), b.data(), c.data()});
+    // Class 2 (320 kbit/s) tops out at 64493.08 steps of 2^-15; that sample's step is the top
+    // spacing times 2^-15, which over 1.4142 sets the third channel's step; its class 0 tops out
+    // at 55105.49.
+    const float minStep = 1.0f / 32768.0f;
+    const auto& class2 = floatLevelClasses()[2].levels;
+    EXPECT_EQ(a[0], -64493.08203125f * minStep);
+    EXPECT_EQ(c[0], -55105.4921875f * (((class2[127] - class2[126]) * minStep) / 1.4142f));
+    for (const auto* plane : {&a, &b, &c}) {
+        for (float v : *plane) EXPECT_TRUE(std::isfinite(v));
+    }
+
+    frame.planeLength = 5;  // more samples than codes
+    EXPECT_THROW(generation->decode(frame, {a.data(), b.data(), c.data()}), std::out_of_range);
+    frame.planeLength = maxPlaneLength + 1;
+    EXPECT_THROW(generation->decode(frame, {a.data(), b.data(), c.data()}), std::out_of_range);
 }

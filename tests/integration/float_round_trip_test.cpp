@@ -66,7 +66,7 @@ std::vector<std::vector<float>> rebuild(const StreamDecodeResult& decoded) {
     return planes;
 }
 
-// Empty when equal; else the first differing frame, plane and sample with both values.
+// "" when equal; else the first differing frame, plane and sample with both values.
 std::string firstDifference(const std::vector<float>& decoded, const std::vector<float>& encoder, std::size_t frame) {
     if (decoded.size() != encoder.size()) {
         return "frame " + std::to_string(frame) + ": " + std::to_string(decoded.size()) + " samples decoded, " +
@@ -86,6 +86,24 @@ std::string firstDifference(const std::vector<float>& decoded, const std::vector
     return {};
 }
 
+// Rebuilds the planes of every frame the stream decoder read from `packets` and compares each with
+// the encoder's reconstruction of the frame at the same stream position. Returns the first
+// difference, or "" when all are equal; `compared` counts the frames.
+std::string compareStream(const std::vector<Bytes>& packets, const DecoderOptions& options,
+                          const StreamDecodeResult& whole, const Encoded& encoded, std::size_t& compared) {
+    const StreamDecodeResult decoded = decodeStream(packets, options);
+    const std::vector<std::vector<float>> planes = rebuild(decoded);
+    compared = planes.size();
+    for (std::size_t f = 0; f < planes.size(); ++f) {
+        const auto at = std::find(whole.positions.begin(), whole.positions.end(), decoded.positions[f]);
+        if (at == whole.positions.end()) return "a frame at a position the encoder never sent";
+        const auto index = static_cast<std::size_t>(at - whole.positions.begin());
+        std::string difference = firstDifference(planes[f], encoded.reconstruction[index], index);
+        if (!difference.empty()) return difference;
+    }
+    return {};
+}
+
 struct RoundTripCase {
     const char* name;
     std::int32_t kbps;
@@ -93,6 +111,7 @@ struct RoundTripCase {
     std::int32_t k, m;
     bool protect;
     float gain = 1.0f, noise = 0.0f;
+    std::uint32_t inputRate = 192000;
 };
 
 void PrintTo(const RoundTripCase& c, std::ostream* out) { *out << c.name; }
@@ -102,6 +121,7 @@ class FloatRoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
 TEST_P(FloatRoundTrip, PlanesEqualTheEncodersReconstruction) {
     const RoundTripCase c = GetParam();
     OfflineChainOptions o;
+    o.inputRate = c.inputRate;
     o.version = 3;
     o.kbps = c.kbps;
     o.plusMode = c.plus;
@@ -110,6 +130,7 @@ TEST_P(FloatRoundTrip, PlanesEqualTheEncodersReconstruction) {
     o.recoveryPackets = c.m;
     o.resetInterval = 1.0f;
     DecoderOptions d;
+    d.inputRate = c.inputRate;
     if (c.protect) {
         o.key = Key{0x3C, 0x11, 0x92, 0x05, 0x44, 0xA5, 0x66, 0x07, 0x88, 0x19, 0xAA, 0x0B, 0xCC, 0x5D, 0xEE, 0x0F};
         d.key = o.key;
@@ -118,45 +139,47 @@ TEST_P(FloatRoundTrip, PlanesEqualTheEncodersReconstruction) {
     const StreamDecodeResult whole = decodeStream(encoded.packets, d);
     ASSERT_EQ(whole.frames.size(), encoded.reconstruction.size());
     ASSERT_EQ(whole.unreadableFrames, 0u);
-
-    const std::vector<std::vector<float>> planes = rebuild(whole);
-    std::size_t resets = 0, thirdCoded = 0;
-    for (std::size_t f = 0; f < planes.size(); ++f) {
-        resets += whole.frames[f].reset ? 1 : 0;
+    std::vector<std::size_t> resets;
+    std::size_t thirdCoded = 0;
+    for (std::size_t f = 0; f < whole.frames.size(); ++f) {
+        if (whole.frames[f].reset) resets.push_back(f);
         thirdCoded += whole.frames[f].thirdSilent ? 0 : 1;
-        const std::string difference = firstDifference(planes[f], encoded.reconstruction[f], f);
-        ASSERT_EQ(difference, "") << c.name;
     }
-    ASSERT_GE(resets, 3u);
+    ASSERT_GE(resets.size(), 3u);
     if (c.noise >= 0.01f) {
-        EXPECT_GT(thirdCoded, planes.size() / 2) << "the noise should reach the third channel";
+        EXPECT_GT(thirdCoded, whole.frames.size() / 2) << "the noise should reach the third channel";
     }
+
+    std::size_t compared = 0;
+    ASSERT_EQ(compareStream(encoded.packets, d, whole, encoded, compared), "");
+    EXPECT_EQ(compared, whole.frames.size());
 
     // Joining late: the packets before the third reset packet's frame never arrive.
-    std::size_t join = 0;
-    for (std::size_t f = 0, seen = 0; f < whole.frames.size(); ++f) {
-        if (whole.frames[f].reset && ++seen == 3) join = f;
-    }
-    const std::uint32_t joinPosition = whole.positions[join];
+    const std::uint32_t joinPosition = whole.positions[resets[2]];
     std::vector<Bytes> late;
-    bool started = false;
     for (const Bytes& packet : encoded.packets) {
-        // Only frame packets before the join point are dropped; the stream decoder skips
-        // anything else that cannot be read on its own.
         const StreamDecodeResult one = decodeStream({packet}, d);
-        if (!started && !one.frames.empty() && one.positions.front() == joinPosition) started = true;
-        if (started) late.push_back(packet);
+        if (late.empty() && (one.frames.empty() || one.positions.front() != joinPosition)) continue;
+        late.push_back(packet);
     }
-    const StreamDecodeResult joined = decodeStream(late, d);
-    ASSERT_FALSE(joined.frames.empty());
-    ASSERT_EQ(joined.positions.front(), joinPosition);
-    ASSERT_EQ(joined.frames.size(), whole.frames.size() - join);
-    const std::vector<std::vector<float>> latePlanes = rebuild(joined);
-    for (std::size_t f = 0; f < latePlanes.size(); ++f) {
-        const auto at = std::find(whole.positions.begin(), whole.positions.end(), joined.positions[f]);
-        ASSERT_NE(at, whole.positions.end());
-        const std::size_t index = static_cast<std::size_t>(at - whole.positions.begin());
-        ASSERT_EQ(firstDifference(latePlanes[f], encoded.reconstruction[index], index), "") << c.name << ", joined late";
+    ASSERT_EQ(compareStream(late, d, whole, encoded, compared), "") << "joined late";
+    EXPECT_EQ(compared, whole.frames.size() - resets[2]);
+
+    if (c.m > 0) {
+        // Up to m packets lost in every run of k + m (so in every group) change nothing; then a
+        // whole group lost: decoding resumes at the next reset packet.
+        const std::size_t period = static_cast<std::size_t>(c.k + c.m);
+        const std::size_t lostGroup = (resets[1] + resets[2]) / 2 / static_cast<std::size_t>(c.k);
+        const std::size_t burstFrom = lostGroup * period;
+        std::vector<Bytes> lossy;
+        for (std::size_t i = 0; i < encoded.packets.size(); ++i) {
+            const bool spread = i < burstFrom && i % period < static_cast<std::size_t>(c.m);
+            const bool burst = i >= burstFrom && i <= burstFrom + static_cast<std::size_t>(c.m);
+            if (!spread && !burst) lossy.push_back(encoded.packets[i]);
+        }
+        ASSERT_EQ(compareStream(lossy, d, whole, encoded, compared), "") << "with losses";
+        // Every frame but those from the lost group up to the next reset packet.
+        EXPECT_EQ(compared, whole.frames.size() - (resets[2] - lostGroup * static_cast<std::size_t>(c.k)));
     }
 }
 
@@ -166,6 +189,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RoundTripCase{"320 with noise", 320, false, false, 0, 0, false, 1.0f, 0.02f},
                       RoundTripCase{"640 with noise", 640, false, false, 0, 0, false, 1.0f, 0.05f},
                       RoundTripCase{"Plus 192", 192, true, false, 0, 0, false, 1.0f, 0.01f},
+                      RoundTripCase{"384 at 176400", 384, false, false, 0, 0, false, 1.0f, 0.01f, 176400},
                       RoundTripCase{"VBR without Plus", 320, false, true, 0, 0, false},
                       RoundTripCase{"Plus 176 with loud noise", 176, true, false, 0, 0, false, 1.0f, 0.5f},
                       RoundTripCase{"Plus and VBR 256", 256, true, true, 0, 0, false, 1.0f, 0.01f},
