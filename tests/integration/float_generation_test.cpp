@@ -60,6 +60,27 @@ TEST(FloatReset, PowerAndFactorBytesSetTheFirstStep) {
     }
 }
 
+TEST(FloatGeneration, LargePredictionsFallBackAndAreClamped) {
+    const float above3 = std::nextafter(3.0f, 4.0f);
+    struct Case {
+        float raw, last, prior, bounded;
+    };
+    const Case cases[] = {
+        {3.0f, 0.5f, 0.2f, 1.5f},             // exactly 3.0: no fallback, only the clamp
+        {above3, 0.5f, 0.2f, 0.5f},           // extrapolation 0.8 is past the last prediction
+        {-above3, 0.5f, 0.7f, (0.5f - 0.7f) + 0.5f},  // 0.3 stands
+        {above3, 0.5f, 1.2f, 0.0f},           // -0.2 is against the last prediction's sign
+        {-5.0f, 1.0f, 1.2f, (1.0f - 1.2f) + 1.0f},
+        {5.0f, 0.5f, 2.0f, 0.0f},
+        {2.9f, 0.0f, 0.0f, 1.5f},
+        {-2.9f, 0.0f, 0.0f, -1.5f},
+        {0.25f, 9.0f, -9.0f, 0.25f},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(boundedPrediction(c.raw, c.last, c.prior), c.bounded) << c.raw << " " << c.last << " " << c.prior;
+    }
+}
+
 // Right after a reset of silent channels every prediction is 0 and the power is 0, so the step is
 // the minimum step (2^-15 at 320 kbit/s) and a code's reconstruction is its level times that step;
 // the third channel's step is the larger main step over 1.4142, never below 0.02.

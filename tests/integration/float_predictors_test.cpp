@@ -1,6 +1,6 @@
-// The single-precision generation's pieces against the values the format states: level classes,
-// the order-11 predictor's worked frame, its carried middle sums against a rebuilt frame, and the
-// order-3 predictor against a plain double-precision recursion.
+// The single-precision generation's levels and predictors against the values the format states:
+// level classes, the order-11 predictor's worked frame, its carried middle sums against a rebuilt
+// frame, and both predictors against a plain double-precision recursion.
 #include "decoder/FloatLevels.h"
 #include "decoder/FloatMainPredictor.h"
 #include "decoder/FloatThirdPredictor.h"
@@ -146,7 +146,7 @@ TEST(FloatMainPredictor, CarriedMiddleSumsEqualARebuiltFrame) {
 // Filling phase and steady state both fit the signal as the textbook recursion does.
 TEST(FloatMainPredictor, AgreesWithADoubleRecursion) {
     const std::vector<float> x = resonance(2000, 7);
-    const float riseBits[8] = {0.08f, 0.11976909f, 0.23219992f, 0.39785218f,
+    const float rise[8] = {0.08f, 0.11976909f, 0.23219992f, 0.39785218f,
                                0.5880831f, 0.77f, 0.9121478f, 0.9899479f};
     FloatMainHistory h;
     FloatMainPredictor predictor;
@@ -156,8 +156,8 @@ TEST(FloatMainPredictor, AgreesWithADoubleRecursion) {
             const std::size_t n = std::min<std::size_t>(t, 320);
             std::vector<double> frame(320, 0.0);
             for (std::size_t j = 0; j < n; ++j) frame[320 - n + j] = x[t - n + j];
-            for (int j = 0; j < 8; ++j) frame[320 - n + j] *= riseBits[j];
-            for (int j = 0; j < 8; ++j) frame[312 + j] *= riseBits[7 - j];
+            for (int j = 0; j < 8; ++j) frame[320 - n + j] *= rise[j];
+            for (int j = 0; j < 8; ++j) frame[312 + j] *= rise[7 - j];
             const std::vector<double> a = referencePredictor(frame, 11);
             for (int j = 1; j <= 11; ++j) EXPECT_NEAR(predictor.coefficients()[j], a[j], 2e-3) << "t " << t << " a" << j;
         }

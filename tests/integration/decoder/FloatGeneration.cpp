@@ -17,22 +17,6 @@ constexpr float predictionLimit = 1.5f;
 constexpr float thirdStepDivisor = 1.4142f;  // not the square root of 2
 constexpr float thirdMinStep = 0.02f;
 
-// Predictions beyond 3.0 in magnitude give way to an extrapolation of the last two predictions,
-// never past the last one and never against its sign; then every prediction is clamped.
-float boundPrediction(float p, float last, float prior) {
-    if (std::fabs(p) > fallbackThreshold) {
-        const float g = (last - prior) + last;
-        if (last * g < 0.0f) {
-            p = 0.0f;
-        } else if (std::fabs(g) > std::fabs(last)) {
-            p = last;
-        } else {
-            p = g;
-        }
-    }
-    return std::max(std::min(p, predictionLimit), -predictionLimit);
-}
-
 // A code's magnitude as an index into its class; one beyond the class (only a damaged stream
 // carries it) takes the top level, as the encoder's saturation would have.
 std::uint32_t indexOf(std::int32_t code, const FloatLevelClass& levels) {
@@ -49,6 +33,20 @@ float levelOf(std::int32_t code, std::uint32_t index, const FloatLevelClass& lev
 }
 
 }  // namespace
+
+float boundedPrediction(float p, float last, float prior) {
+    if (std::fabs(p) > fallbackThreshold) {
+        const float g = (last - prior) + last;
+        if (last * g < 0.0f) {
+            p = 0.0f;
+        } else if (std::fabs(g) > std::fabs(last)) {
+            p = last;
+        } else {
+            p = g;
+        }
+    }
+    return std::max(std::min(p, predictionLimit), -predictionLimit);
+}
 
 std::array<float, 12> reloadedHistory(const ChannelRecord& record) {
     std::array<float, 12> history;
@@ -111,7 +109,7 @@ float FloatGeneration::decodeMain(int c, const std::int32_t* codes, std::size_t 
         const std::uint32_t w = h.writePos;
         float p = 0.0f;
         for (std::uint32_t k = 1; k <= FloatMainPredictor::order; ++k) p = p + a[k] * h.samples[(w + ring - k) % ring];
-        p = boundPrediction(p, h.lastPrediction, h.priorPrediction);
+        p = boundedPrediction(p, h.lastPrediction, h.priorPrediction);
         h.priorPrediction = h.lastPrediction;
         h.lastPrediction = p;
 
@@ -143,7 +141,7 @@ void FloatGeneration::decodeThird(const std::int32_t* codes, std::size_t n, floa
         const std::uint32_t w = third.writePos;
         float p = 0.0f;
         for (std::uint32_t k = 1; k <= 3; ++k) p = p + a[k] * third.samples[(w + ring - k) % ring];
-        p = boundPrediction(p, third.lastPrediction, third.priorPrediction);
+        p = boundedPrediction(p, third.lastPrediction, third.priorPrediction);
         third.priorPrediction = third.lastPrediction;
         third.lastPrediction = p;
 

@@ -16,6 +16,10 @@ namespace streamdecoder {
 // The 12 history samples a reset packet's channel record reloads, oldest first.
 std::array<float, 12> reloadedHistory(const ChannelRecord& record);
 
+// A raw prediction beyond 3.0 in magnitude gives way to an extrapolation of the last two
+// predictions, never past the last one and never against its sign; then it is clamped to 1.5.
+float boundedPrediction(float raw, float last, float prior);
+
 // The variable-bit-rate noise level that the rate block's byte stands for: the smallest level that
 // compresses to it, which is the level itself for every level the settings offer.
 std::int32_t expandedNoiseLevel(std::uint8_t byte);
