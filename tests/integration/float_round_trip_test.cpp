@@ -128,14 +128,14 @@ TEST_P(FloatRoundTrip, PlanesEqualTheEncodersReconstruction) {
     o.variableBitRate = c.vbr;
     o.groupFrames = c.k;
     o.recoveryPackets = c.m;
-    o.resetInterval = 1.0f;
+    o.resetInterval = 0.6f;
     DecoderOptions d;
     d.inputRate = c.inputRate;
     if (c.protect) {
         o.key = Key{0x3C, 0x11, 0x92, 0x05, 0x44, 0xA5, 0x66, 0x07, 0x88, 0x19, 0xAA, 0x0B, 0xCC, 0x5D, 0xEE, 0x0F};
         d.key = o.key;
     }
-    const Encoded encoded = encode(o, 3.5, c.gain, c.noise);
+    const Encoded encoded = encode(o, 2.0, c.gain, c.noise);
     const StreamDecodeResult whole = decodeStream(encoded.packets, d);
     ASSERT_EQ(whole.frames.size(), encoded.reconstruction.size());
     ASSERT_EQ(whole.unreadableFrames, 0u);
@@ -186,7 +186,6 @@ TEST_P(FloatRoundTrip, PlanesEqualTheEncodersReconstruction) {
 INSTANTIATE_TEST_SUITE_P(
     Version3, FloatRoundTrip,
     ::testing::Values(RoundTripCase{"320", 320, false, false, 0, 0, false},
-                      RoundTripCase{"320 with noise", 320, false, false, 0, 0, false, 1.0f, 0.02f},
                       RoundTripCase{"640 with noise", 640, false, false, 0, 0, false, 1.0f, 0.05f},
                       RoundTripCase{"Plus 192", 192, true, false, 0, 0, false, 1.0f, 0.01f},
                       RoundTripCase{"384 at 176400", 384, false, false, 0, 0, false, 1.0f, 0.01f, 176400},
