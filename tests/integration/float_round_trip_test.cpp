@@ -4,7 +4,7 @@
 // from a later reset packet on.
 #include "app/OfflineChain.h"
 #include "audio/soundcard/CompositeTestSignal.h"
-#include "decoder/GenerationDecoder.h"
+#include "decoder/PlaneDecoder.h"
 #include "decoder/StreamDecoder.h"
 
 #include <gtest/gtest.h>
@@ -50,22 +50,6 @@ Encoded encode(const OfflineChainOptions& options, double seconds, float gain, f
     return out;
 }
 
-// Every decoded frame's planes, in the layout of the reconstruction.
-std::vector<std::vector<float>> rebuild(const StreamDecodeResult& decoded) {
-    std::vector<std::vector<float>> planes;
-    std::unique_ptr<GenerationDecoder> generation;
-    for (const DecodedFrame& frame : decoded.frames) {
-        if (frame.reset) {
-            if (!generation) generation = makeFloatGeneration();
-            generation->loadReset(*frame.reset, frame.parameters);
-        }
-        std::vector<float>& out = planes.emplace_back(3 * frame.planeLength);
-        const std::size_t n = frame.planeLength;
-        generation->decode(frame, {out.data(), out.data() + n, out.data() + 2 * n});
-    }
-    return planes;
-}
-
 // "" when equal; else the first differing frame, plane and sample with both values.
 std::string firstDifference(const std::vector<float>& decoded, const std::vector<float>& encoder, std::size_t frame) {
     if (decoded.size() != encoder.size()) {
@@ -86,19 +70,22 @@ std::string firstDifference(const std::vector<float>& decoded, const std::vector
     return {};
 }
 
-// Rebuilds the planes of every frame the stream decoder read from `packets` and compares each with
-// the encoder's reconstruction of the frame at the same stream position. Returns the first
-// difference, or "" when all are equal; `compared` counts the frames.
+// Rebuilds the planes of every frame the stream decoder read from `packets` (through the
+// dispatch by codec version) and compares each with the encoder's reconstruction of the frame at
+// the same stream position. Returns the first difference, or "" when all are equal; `compared`
+// counts the frames.
 std::string compareStream(const std::vector<Bytes>& packets, const DecoderOptions& options,
                           const StreamDecodeResult& whole, const Encoded& encoded, std::size_t& compared) {
-    const StreamDecodeResult decoded = decodeStream(packets, options);
-    const std::vector<std::vector<float>> planes = rebuild(decoded);
-    compared = planes.size();
-    for (std::size_t f = 0; f < planes.size(); ++f) {
+    const DecodedPlanes decoded = decodePlanes(decodeStream(packets, options));
+    if (decoded.unsupportedFrames != 0) return "frames without a rebuilder";
+    compared = decoded.planes.size();
+    for (std::size_t f = 0; f < decoded.planes.size(); ++f) {
         const auto at = std::find(whole.positions.begin(), whole.positions.end(), decoded.positions[f]);
         if (at == whole.positions.end()) return "a frame at a position the encoder never sent";
         const auto index = static_cast<std::size_t>(at - whole.positions.begin());
-        std::string difference = firstDifference(planes[f], encoded.reconstruction[index], index);
+        std::vector<float> planes;
+        for (const auto& plane : decoded.planes[f]) planes.insert(planes.end(), plane.begin(), plane.end());
+        std::string difference = firstDifference(planes, encoded.reconstruction[index], index);
         if (!difference.empty()) return difference;
     }
     return {};

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <stdexcept>
 
 namespace streamdecoder {
 
@@ -156,12 +155,16 @@ void FloatGeneration::decodeThird(const std::int32_t* codes, std::size_t n, floa
 }
 
 void FloatGeneration::decode(const DecodedFrame& frame, const std::array<float*, 3>& planes) {
-    if (!loaded) throw std::logic_error("a frame before the first reset packet");
     const std::size_t n = frame.planeLength;
-    if (n > maxPlaneLength) throw std::out_of_range("frame longer than a plane");
-    for (const auto& codes : frame.codes) {
-        if (codes.size() < n) throw std::out_of_range("fewer codes than the frame's length");
+    const bool complete = std::all_of(frame.codes.begin(), frame.codes.end(),
+                                      [n](const std::vector<std::int32_t>& codes) { return codes.size() >= n; });
+    if (!loaded || !complete) {
+        // Nothing to rebuild from, or a frame the reader could not have produced: skipped, with
+        // the state left as it was.
+        for (float* plane : planes) std::fill(plane, plane + n, 0.0f);
+        return;
     }
+    for (auto& s : steps) s.resize(std::max(s.size(), n));
     const GradualUnderflow underflow;
     const float energyA = decodeMain(0, frame.codes[0].data(), n, planes[0]);
     const float energyB = decodeMain(1, frame.codes[1].data(), n, planes[1]);

@@ -44,7 +44,8 @@ private:
     RateReplay<float> rate;  // power, step factor, class and floors of both main channels
     FloatThirdHistory third;
     FloatThirdPredictor thirdPredictor;
-    std::array<std::array<float, maxPlaneLength>, 2> steps{};  // effective step per main sample
+    // Effective step of every main-channel sample of the frame; the third channel's step follows.
+    std::array<std::vector<float>, 2> steps{std::vector<float>(maxPlaneLength), std::vector<float>(maxPlaneLength)};
 };
 
 }  // namespace streamdecoder
