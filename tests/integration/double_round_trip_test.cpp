@@ -3,8 +3,7 @@
 // encoder's own reconstruction bit for bit. Also when the decoder joins at a later reset packet,
 // when up to m packets of every redundancy group are lost, and after a loss beyond repair from
 // the next reset packet on.
-#include "app/OfflineChain.h"
-#include "audio/soundcard/CompositeTestSignal.h"
+#include "EncodedRun.h"
 #include "decoder/PlaneDecoder.h"
 #include "decoder/StreamDecoder.h"
 
@@ -23,35 +22,9 @@ namespace {
 
 constexpr float resetInterval = 0.7f;
 
-struct Encoded {
-    std::vector<Bytes> packets;
-    std::vector<std::array<std::vector<float>, 3>> reconstruction;  // per sent frame
-};
-
-Encoded encode(const OfflineChainOptions& options, double seconds) {
-    Encoded e;
-    OfflineChain chain(options);
-    EXPECT_EQ(chain.error(), "");
-    chain.onPacket = [&](const std::uint8_t* data, std::size_t n) { e.packets.emplace_back(data, data + n); };
-    chain.onReconstruction = [&](const std::array<const float*, 3>& planes, std::uint32_t n) {
-        std::array<std::vector<float>, 3> frame;
-        for (int c = 0; c < 3; ++c) frame[c].assign(planes[c], planes[c] + n);
-        e.reconstruction.push_back(std::move(frame));
-    };
-    CompositeTestSignal signal(options.inputRate);
-    std::vector<float> chunk(6000);
-    for (auto left = static_cast<std::size_t>(seconds * options.inputRate); left > 0;) {
-        const std::size_t n = std::min(left, chunk.size());
-        signal.generate(chunk.data(), n);
-        chain.feed(chunk.data(), n);
-        left -= n;
-    }
-    return e;
-}
-
 // The first sample, in stream order, where the rebuilt planes differ from the encoder's, or "".
 // `sentIndex` maps a stream position to the index of the frame the encoder sent there.
-std::string firstDifference(const DecodedPlanes& decoded, const Encoded& sent,
+std::string firstDifference(const DecodedPlanes& decoded, const EncodedRun& sent,
                             const std::map<std::uint32_t, std::size_t>& sentIndex) {
     for (std::size_t f = 0; f < decoded.planes.size(); ++f) {
         const auto at = sentIndex.find(decoded.positions[f]);
@@ -104,7 +77,7 @@ TEST_P(DoubleRoundTrip, PlanesEqualTheEncodersReconstruction) {
         o.key = Key{0x3C, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0x0F};
         d.key = o.key;
     }
-    const Encoded sent = encode(o, 2.2);
+    const EncodedRun sent = encodeTestSignal(o, 2.2);
 
     // The whole stream.
     const StreamDecodeResult all = decodeStream(sent.packets, d);
@@ -190,7 +163,7 @@ TEST(DoubleRoundTripDamage, DamagedFramesNeverCrashThePlaneRebuilder) {
     o.version = 2;
     o.kbps = 480;
     o.resetInterval = 0.2f;
-    const Encoded sent = encode(o, 0.8);
+    const EncodedRun sent = encodeTestSignal(o, 0.8);
     std::mt19937 random(77);
     for (int round = 0; round < 8; ++round) {
         std::vector<Bytes> packets = sent.packets;

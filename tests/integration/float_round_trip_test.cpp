@@ -2,8 +2,7 @@
 // decoder reads its packets and the single-precision plane rebuilder turns the codes back into
 // planes, which must equal the encoder's own reconstruction bit for bit, from the first frame or
 // from a later reset packet on.
-#include "app/OfflineChain.h"
-#include "audio/soundcard/CompositeTestSignal.h"
+#include "EncodedRun.h"
 #include "decoder/PlaneDecoder.h"
 #include "decoder/StreamDecoder.h"
 
@@ -20,34 +19,14 @@ using namespace streamdecoder;
 
 namespace {
 
-struct Encoded {
-    std::vector<Bytes> packets;
-    std::vector<std::vector<float>> reconstruction;  // per sent frame: plane 0, 1, 2 back to back
-};
-
 // The composite test signal times `gain`, plus seeded white noise of amplitude `noise` (noise
 // reaches the quadrature channel, which the clean test signal leaves silent).
-Encoded encode(const OfflineChainOptions& options, double seconds, float gain, float noise) {
-    Encoded out;
-    OfflineChain chain(options);
-    EXPECT_EQ(chain.error(), "");
-    chain.onPacket = [&](const std::uint8_t* data, std::size_t n) { out.packets.emplace_back(data, data + n); };
-    chain.onReconstruction = [&](const std::array<const float*, 3>& planes, std::uint32_t n) {
-        std::vector<float>& frame = out.reconstruction.emplace_back();
-        for (const float* p : planes) frame.insert(frame.end(), p, p + n);
-    };
-    CompositeTestSignal signal(options.inputRate);
+EncodedRun encode(const OfflineChainOptions& options, double seconds, float gain, float noise) {
     std::mt19937 random(3);
     std::uniform_real_distribution<float> uniform(-noise, noise);
-    std::vector<float> chunk(6000);
-    for (auto left = static_cast<std::size_t>(seconds * options.inputRate); left > 0;) {
-        const std::size_t n = std::min(left, chunk.size());
-        signal.generate(chunk.data(), n);
+    return encodeTestSignal(options, seconds, [&](float* chunk, std::size_t n) {
         for (std::size_t i = 0; i < n; ++i) chunk[i] = chunk[i] * gain + uniform(random);
-        chain.feed(chunk.data(), n);
-        left -= n;
-    }
-    return out;
+    });
 }
 
 // "" when equal; else the first differing frame, plane and sample with both values.
@@ -75,7 +54,7 @@ std::string firstDifference(const std::vector<float>& decoded, const std::vector
 // the same stream position. Returns the first difference, or "" when all are equal; `compared`
 // counts the frames.
 std::string compareStream(const std::vector<Bytes>& packets, const DecoderOptions& options,
-                          const StreamDecodeResult& whole, const Encoded& encoded, std::size_t& compared) {
+                          const StreamDecodeResult& whole, const EncodedRun& encoded, std::size_t& compared) {
     const DecodedPlanes decoded = decodePlanes(decodeStream(packets, options));
     if (decoded.unsupportedFrames != 0) return "frames without a rebuilder";
     compared = decoded.planes.size();
@@ -85,7 +64,9 @@ std::string compareStream(const std::vector<Bytes>& packets, const DecoderOption
         const auto index = static_cast<std::size_t>(at - whole.positions.begin());
         std::vector<float> planes;
         for (const auto& plane : decoded.planes[f]) planes.insert(planes.end(), plane.begin(), plane.end());
-        std::string difference = firstDifference(planes, encoded.reconstruction[index], index);
+        std::vector<float> expected;
+        for (const auto& plane : encoded.reconstruction[index]) expected.insert(expected.end(), plane.begin(), plane.end());
+        std::string difference = firstDifference(planes, expected, index);
         if (!difference.empty()) return difference;
     }
     return {};
@@ -122,7 +103,7 @@ TEST_P(FloatRoundTrip, PlanesEqualTheEncodersReconstruction) {
         o.key = Key{0x3C, 0x11, 0x92, 0x05, 0x44, 0xA5, 0x66, 0x07, 0x88, 0x19, 0xAA, 0x0B, 0xCC, 0x5D, 0xEE, 0x0F};
         d.key = o.key;
     }
-    const Encoded encoded = encode(o, 2.0, c.gain, c.noise);
+    const EncodedRun encoded = encode(o, 2.0, c.gain, c.noise);
     const StreamDecodeResult whole = decodeStream(encoded.packets, d);
     ASSERT_EQ(whole.frames.size(), encoded.reconstruction.size());
     ASSERT_EQ(whole.unreadableFrames, 0u);

@@ -3,8 +3,7 @@
 // must equal the encoder's own reconstruction bit for bit, frame after frame, also when the
 // reader joins at a later reset packet, when packets are lost within what recovery repairs, and
 // from the next reset packet on after a loss beyond repair.
-#include "app/OfflineChain.h"
-#include "audio/soundcard/CompositeTestSignal.h"
+#include "EncodedRun.h"
 #include "decoder/GenerationDecoder.h"
 #include "decoder/StreamDecoder.h"
 
@@ -20,34 +19,6 @@
 using namespace streamdecoder;
 
 namespace {
-
-using FramePlanes = std::array<std::vector<float>, 3>;
-
-struct EncodedRun {
-    std::vector<Bytes> packets;
-    std::vector<FramePlanes> reconstruction;  // one per sent frame
-};
-
-EncodedRun encode(const OfflineChainOptions& options, double seconds) {
-    EncodedRun run;
-    OfflineChain chain(options);
-    EXPECT_EQ(chain.error(), "");
-    chain.onPacket = [&](const std::uint8_t* data, std::size_t n) { run.packets.emplace_back(data, data + n); };
-    chain.onReconstruction = [&](const std::array<const float*, 3>& planes, std::uint32_t n) {
-        FramePlanes f;
-        for (std::size_t c = 0; c < 3; ++c) f[c].assign(planes[c], planes[c] + n);
-        run.reconstruction.push_back(std::move(f));
-    };
-    CompositeTestSignal signal(options.inputRate);
-    std::vector<float> chunk(4096);
-    for (auto left = static_cast<std::size_t>(seconds * options.inputRate); left > 0;) {
-        const std::size_t n = std::min(left, chunk.size());
-        signal.generate(chunk.data(), n);
-        chain.feed(chunk.data(), n);
-        left -= n;
-    }
-    return run;
-}
 
 // Rebuilds the planes of every decoded frame with one generation object, as a reader keeps it
 // across a break in the stream, and compares them with the reconstruction of the sent frame of
@@ -113,7 +84,7 @@ TEST(LegacyRoundTrip, PlanesEqualTheEncodersReconstructionBitForBit) {
         DecoderOptions d;
         d.inputRate = t.inputRate;
         if (t.protect) o.key = d.key = key;
-        const EncodedRun run = encode(o, 3.5);
+        const EncodedRun run = encodeTestSignal(o, 3.5);
         ASSERT_GT(run.reconstruction.size(), 300u);
 
         const StreamDecodeResult sent = decodeStream(run.packets, d);

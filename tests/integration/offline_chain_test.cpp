@@ -1,8 +1,7 @@
 // The offline chain end to end into the test-side stream decoder: every packet it writes is
 // read back (through recovery and protection), one reconstruction per decoded frame, the same
 // bytes on every run.
-#include "app/OfflineChain.h"
-#include "audio/soundcard/CompositeTestSignal.h"
+#include "EncodedRun.h"
 #include "decoder/StreamDecoder.h"
 
 #include <gtest/gtest.h>
@@ -12,32 +11,6 @@
 using namespace streamdecoder;
 
 namespace {
-
-struct ChainRun {
-    std::vector<Bytes> packets;
-    std::vector<std::uint32_t> planeLengths;
-    std::vector<float> reconstruction;
-};
-
-ChainRun runChain(const OfflineChainOptions& options, double seconds) {
-    ChainRun run;
-    OfflineChain chain(options);
-    EXPECT_EQ(chain.error(), "");
-    chain.onPacket = [&](const std::uint8_t* data, std::size_t n) { run.packets.emplace_back(data, data + n); };
-    chain.onReconstruction = [&](const std::array<const float*, 3>& planes, std::uint32_t n) {
-        run.planeLengths.push_back(n);
-        for (const float* p : planes) run.reconstruction.insert(run.reconstruction.end(), p, p + n);
-    };
-    CompositeTestSignal signal(options.inputRate);
-    std::vector<float> chunk(5000);  // not a multiple of any block size
-    for (auto left = static_cast<std::size_t>(seconds * options.inputRate); left > 0;) {
-        const std::size_t n = std::min(left, chunk.size());
-        signal.generate(chunk.data(), n);
-        chain.feed(chunk.data(), n);
-        left -= n;
-    }
-    return run;
-}
 
 struct ChainCase {
     std::int32_t version, kbps;
@@ -66,17 +39,17 @@ TEST_P(OfflineChainStream, EveryFrameDecodesAndHasItsReconstruction) {
         o.key = Key{0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
         d.key = o.key;
     }
-    const ChainRun run = runChain(o, 2.5);
+    const EncodedRun run = encodeTestSignal(o, 2.5);
     const StreamDecodeResult r = decodeStream(run.packets, d);
     ASSERT_GT(r.frames.size(), 50u);
     EXPECT_EQ(r.unreadableFrames, 0u);
     EXPECT_EQ(r.skippedFrames, 0u);
     EXPECT_EQ(r.gaps, 0u);
     EXPECT_EQ(r.received.rejectedPackets, 0u);
-    ASSERT_EQ(run.planeLengths.size(), r.frames.size());
+    ASSERT_EQ(run.reconstruction.size(), r.frames.size());
     std::size_t resets = 0;
     for (std::size_t i = 0; i < r.frames.size(); ++i) {
-        EXPECT_EQ(run.planeLengths[i], r.frames[i].planeLength) << "frame " << i;
+        EXPECT_EQ(run.reconstruction[i][0].size(), r.frames[i].planeLength) << "frame " << i;
         EXPECT_EQ(r.frames[i].parameters.version, c.version);
         if (r.frames[i].reset) ++resets;
     }
@@ -101,8 +74,8 @@ TEST(OfflineChain, SameInputGivesTheSameBytes) {
     OfflineChainOptions o;
     o.groupFrames = 4;
     o.recoveryPackets = 1;
-    const ChainRun a = runChain(o, 1.0);
-    const ChainRun b = runChain(o, 1.0);
+    const EncodedRun a = encodeTestSignal(o, 1.0);
+    const EncodedRun b = encodeTestSignal(o, 1.0);
     ASSERT_FALSE(a.packets.empty());
     EXPECT_EQ(a.packets, b.packets);
     EXPECT_EQ(a.reconstruction, b.reconstruction);
