@@ -1,5 +1,6 @@
 #include "codec/BackwardLpc16.h"
 
+#include "codec/AnalysisFrame.h"
 #include "codec/CodecKernels.h"
 
 #include <algorithm>
@@ -9,8 +10,6 @@ namespace {
 
 constexpr double smallestNormal = 0x1p-1022;
 
-// The reciprocal of the floored energy; a NaN energy gives the floor.
-double floorReciprocal(double energy) { return 1.0 / (energy > smallestNormal ? energy : smallestNormal); }
 
 }  // namespace
 
@@ -22,13 +21,7 @@ void BackwardLpc16::update(const ChannelHistory<double>& history) { update(histo
 
 void BackwardLpc16::update(const ChannelHistory<double>& history, const CodecKernels& kernels) {
     double* x = analysisFrame + guard;
-    const std::uint32_t n = std::min(history.fillCount, ringLength);
-
-    // Fill: the n newest samples right-aligned, oldest first, zeros before them.
-    std::fill(x, x + (ringLength - n), 0.0);
-    for (std::uint32_t j = 0; j < n; ++j) {
-        x[ringLength - n + j] = history.samples[(history.writePos - n + j) % ringLength];
-    }
+    const std::uint32_t n = fillAnalysisFrame(history, x, ringLength);
 
     // Taper: a 2e-point window for 16..31 samples, else the 32-point one; rising pass first.
     const int e = (n >= 16 && n <= 31) ? static_cast<int>(n / 2) : 16;
@@ -40,14 +33,14 @@ void BackwardLpc16::update(const ChannelHistory<double>& history, const CodecKer
     kernels.lpc16Correlate(x, r);
 
     // Levinson-Durbin: reciprocal of the floored energy first, then the product; no stability test.
-    double k = r[1] * floorReciprocal(r[0]);
+    double k = r[1] * floorReciprocal(r[0], smallestNormal);
     coefTable[1][1] = k;
     double energy = (1.0 - k * k) * r[0];
     for (int m = 2; m <= order; ++m) {
         const double* prev = coefTable[m - 1];
         double s = 0.0;
         for (int i = 1; i < m; ++i) s = s + prev[i] * r[m - i];
-        k = (r[m] - s) * floorReciprocal(energy);
+        k = (r[m] - s) * floorReciprocal(energy, smallestNormal);
         double* row = coefTable[m];
         for (int i = 1; i < m; ++i) row[i] = prev[i] - k * prev[m - i];
         row[m] = k;

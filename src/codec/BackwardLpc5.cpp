@@ -1,5 +1,6 @@
 #include "codec/BackwardLpc5.h"
 
+#include "codec/AnalysisFrame.h"
 #include "codec/CodecKernels.h"
 
 #include <algorithm>
@@ -9,7 +10,6 @@ namespace {
 
 constexpr double smallestNormal = 0x1p-1022;
 
-double floorReciprocal(double energy) { return 1.0 / (energy > smallestNormal ? energy : smallestNormal); }
 
 }  // namespace
 
@@ -21,10 +21,7 @@ void BackwardLpc5::update(const ChannelHistory<double>& history) { update(histor
 
 void BackwardLpc5::update(const ChannelHistory<double>& history, const CodecKernels& kernels) {
     double* w = analysisFrame + guard;
-    const std::uint32_t n = std::min(history.fillCount, ringLength);
-
-    std::fill(w, w + (ringLength - n), 0.0);
-    for (std::uint32_t j = 0; j < n; ++j) w[ringLength - n + j] = history.samples[(history.writePos - n + j) % ringLength];
+    const std::uint32_t n = fillAnalysisFrame(history, w, ringLength);
 
     // Taper length min(n/2, 11) for n >= 6. Counts 1..5 (only after fillCount wraps without a reset)
     // give 11 through the unsigned difference; both passes then stay inside the frame's guards.
@@ -36,14 +33,14 @@ void BackwardLpc5::update(const ChannelHistory<double>& history, const CodecKern
     double r[order + 1];
     kernels.lpc5Correlate(w, r);
 
-    double k = r[1] * floorReciprocal(r[0]);
+    double k = r[1] * floorReciprocal(r[0], smallestNormal);
     coefTable[1][1] = k;
     double energy = (1.0 - k * k) * r[0];
     for (int m = 2; m <= order; ++m) {
         const double* prev = coefTable[m - 1];
         double s = 0.0;
         for (int j = 1; j < m; ++j) s = s + prev[j] * r[m - j];
-        k = (r[m] - s) * floorReciprocal(energy);
+        k = (r[m] - s) * floorReciprocal(energy, smallestNormal);
         double* row = coefTable[m];
         for (int j = 1; j < m; ++j) row[j] = prev[j] - k * prev[m - j];
         row[m] = k;
