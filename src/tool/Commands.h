@@ -5,6 +5,7 @@
 int runTablesCommand(int argc, char** argv);
 int runFecCommand(int argc, char** argv);
 int runParamNameCommand(int argc, char** argv);
+int runParamWordsCommand(int argc, char** argv);
 int runCodeCommand(int argc, char** argv);
 int runEntropyCommand(int argc, char** argv);
 int runProtectCommand(int argc, char** argv);

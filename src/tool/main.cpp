@@ -16,6 +16,7 @@ constexpr Command commands[] = {
     {"tables", runTablesCommand, "print codec table entries as hex bit patterns"},
     {"fec", runFecCommand, "erasure-code K data blocks from stdin into M recovery blocks"},
     {"param-name", runParamNameCommand, "print the name of a parameter identifier"},
+    {"param-words", runParamWordsCommand, "print the update words of a parameter kind"},
     {"code", runCodeCommand, "code blocks of channel planes into level codes"},
     {"entropy", runEntropyCommand, "run one entropy coder and print its bytes"},
     {"protect", runProtectCommand, "protect one packet from stdin with a stream key"},

@@ -1,0 +1,78 @@
+// "/update" request groups come from any browser on the white list: whatever numbers a group
+// holds, every parameter class must refuse or apply them and write its words, never crash.
+#include "params/LMEnumList.h"
+#include "params/PBool.h"
+#include "params/PButton.h"
+#include "params/PEnum.h"
+#include "params/PInt.h"
+#include "params/PListManager.h"
+#include "params/ParamTable.h"
+#include "params/WidgetUpdate.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using namespace kestrava::params;
+using kestrava::ParamId;
+
+struct Samples {
+    ParamTable owner;
+    ButtonFunction action{[](int) {}};
+    std::vector<std::unique_ptr<Param>> params;
+
+    Samples() {
+        owner.onWarning = [](std::string_view) {};
+        const ShortKey k("F");
+        const NamePair n("F");
+        auto id = [this] { return static_cast<ParamId>(params.size() + 1); };
+        params.push_back(std::make_unique<PBool>(owner, 4, id(), false, 1, k, n, n, "b"));
+        params.push_back(std::make_unique<PEnum>(owner, 4, id(), &bitRateList(), true, 4096, 320, k, n, n, "e"));
+        params.push_back(std::make_unique<PEnum>(owner, 4, id(), &bitRateList(), false, 4096, 320, k, n, n, "e"));
+        params.push_back(std::make_unique<PInt>(owner, 4, id(), 6, 0, 255, 4096, 3, k, n, n, "i", "%d packets"));
+        params.push_back(std::make_unique<PInt>(owner, 4, id(), 6, -5, 5, 10, 0, k, n, n, "i", "%d"));
+        params.push_back(std::make_unique<PDec>(owner, 4, id(), 5, 8854, k, n, n, "p", "%d"));
+        PListManager::RowOperations rows{[](std::int64_t r) { check(r, 100); },
+                                         [](std::int64_t a, std::int64_t b) { check(a, 100); check(b, 100); },
+                                         [](std::int64_t r, bool) { check(r, 100); }};
+        params.push_back(std::make_unique<PListManager>(owner, 4, id(), 1, 1, 100, 1000, 3, k, n, n, "l", rows));
+        params.push_back(std::make_unique<PButton>(owner, 4, id(), &action, "x"));
+        for (auto& p : params) {
+            owner.registerParam(*p);
+            p->updateTextWidth();
+            p->updateViewFlags();
+        }
+    }
+    static void check(std::int64_t row, std::int64_t rows) {
+        if (row < 0 || row >= rows) __builtin_trap();
+    }
+};
+
+}  // namespace
+
+// Input: a view byte, then groups of little-endian int32 numbers; a group's first number picks
+// the parameter (low 16 bits, modulo the sample count) and its length (bits 20..27).
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static Samples samples;
+    if (size < 1) return 0;
+    const int view = data[0] % 32;
+    std::vector<std::int32_t> numbers((size - 1) / 4);
+    if (!numbers.empty()) std::memcpy(numbers.data(), data + 1, numbers.size() * 4);
+    WordWriter out;
+    std::size_t i = 0;
+    while (i < numbers.size()) {
+        const auto first = static_cast<std::uint32_t>(numbers[i]);
+        const std::size_t length = std::min<std::size_t>(1 + ((first >> 20) & 0xff), numbers.size() - i);
+        Param& p = *samples.params[(first & 0xffff) % samples.params.size()];
+        std::vector<std::int32_t> group(numbers.begin() + static_cast<std::ptrdiff_t>(i),
+                                        numbers.begin() + static_cast<std::ptrdiff_t>(i + length));
+        group[0] = static_cast<std::int32_t>((first & 0xfff00000u) >> 20 << 16) | p.id();
+        applyWidgetUpdate(p, RequestContext{view}, group, out);
+        i += length;
+    }
+    return 0;
+}
