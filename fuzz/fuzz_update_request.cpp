@@ -3,9 +3,14 @@
 #include "params/LMEnumList.h"
 #include "params/PBool.h"
 #include "params/PButton.h"
+#include "params/PCorvixKoekError.h"
 #include "params/PEnum.h"
+#include "params/PFloatDb.h"
 #include "params/PInt.h"
 #include "params/PListManager.h"
+#include "params/PPopup.h"
+#include "params/PString.h"
+#include "params/PSubLevel.h"
 #include "params/ParamTable.h"
 #include "params/WidgetUpdate.h"
 
@@ -41,6 +46,25 @@ struct Samples {
                                          [](std::int64_t r, bool) { check(r, 100); }};
         params.push_back(std::make_unique<PListManager>(owner, 4, id(), 1, 1, 100, 1000, 3, k, n, n, "l", rows));
         params.push_back(std::make_unique<PButton>(owner, 4, id(), &action, "x"));
+        params.push_back(std::make_unique<PFloat>(owner, 4, id(), 1, 0.0f, 5.0f, 3600.0f, 1.0f, 1, 1.0f, k, n, n, "f",
+                                                  "%.1f sec", 1.0f));
+        params.push_back(std::make_unique<PFloat>(owner, 4, id(), 1, -1.0f, 1.0f, 10.0f, 0.0f, 0x12000002, 20.0f, k,
+                                                  n, n, "f", "+%.2f$ s", 1.0f));
+        params.push_back(std::make_unique<PFloatDb>(owner, 4, id(), 1.0f, 40.0f, 100.0f, 1.0f, 2, 1.0f, k, n, n, "g",
+                                                    "%+.2f dB (%.1f%%)", 100.0f, 1.0f, 39.810719f));
+        params.push_back(std::make_unique<PTilt>(owner, 4, id(), -5.0f, 5.0f, 50.0f, 5.0f, 6, 1.0f, k, n, n, "t",
+                                                 "%s", 1.0f));
+        auto user = std::make_unique<PString>(owner, 4, id(), 64, "Admin", k, n, n, "u", "%s");
+        PString* userPtr = user.get();
+        params.push_back(std::move(user));
+        auto pass = std::make_unique<PString>(owner, 4, id(), 64, "", k, n, n, "p", "%s");
+        pass->setPasswordMode(userPtr);
+        params.push_back(std::move(pass));
+        params.push_back(createDisplayText(owner, 4, id(), 128, "", "d", "%s"));
+        params.push_back(std::make_unique<PCorvixKoekError>(owner, 4, id(), ""));
+        params.push_back(std::make_unique<PSubLevel>(owner, 4, id(), 1, std::nullopt, n, "s"));
+        params.push_back(std::make_unique<PQuestion>(owner, 4, id(), 30, "q", "Really?", 40,
+                                                     std::vector<PQuestion::Answer>{{1, "Yes", ButtonFunction{}}}));
         for (auto& p : params) {
             owner.registerParam(*p);
             p->updateTextWidth();

@@ -116,6 +116,7 @@ bool PString::setFromTypedText(std::string_view text, bool raw) {
 }
 
 bool PString::readWireInput(const RequestContext& request, const RequestValues& values, WidgetContext&) {
+    if (values.count() <= 0) return false;
     int position = 1;
     return readTextWireInput(values, position, isEditable(request.clientView));
 }

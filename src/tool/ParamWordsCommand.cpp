@@ -5,9 +5,13 @@
 #include "params/LMEnumList.h"
 #include "params/PBool.h"
 #include "params/PButton.h"
+#include "params/PCorvixKoekError.h"
 #include "params/PEnum.h"
+#include "params/PFloatDb.h"
 #include "params/PInt.h"
 #include "params/PListManager.h"
+#include "params/PString.h"
+#include "params/PSubLevel.h"
 #include "params/ParamTable.h"
 #include "params/WidgetUpdate.h"
 
@@ -39,6 +43,14 @@ constexpr Kind kinds[] = {
     {"dec", "5-digit decimal field (port)"},
     {"list", "list manager, 1..100 rows"},
     {"button", "button"},
+    {"float", "float 0..5 s, one decimal, \"%.1f sec\""},
+    {"db", "input gain in dB, 0..+32 dB"},
+    {"tilt", "tilt time constant -5..5 s"},
+    {"string", "text of up to 64 characters"},
+    {"password", "password field hashed with a user name"},
+    {"display", "display text of width 128"},
+    {"errors", "error list (VALUE: a message to add)"},
+    {"header", "section heading"},
 };
 
 std::unique_ptr<Param> make(std::string_view kind, ParamTable& owner) {
@@ -64,6 +76,29 @@ std::unique_ptr<Param> make(std::string_view kind, ParamTable& owner) {
                                               "Kestrava targets", rows);
     }
     if (kind == "button") return std::make_unique<PButton>(owner, 4, sampleId, nullptr, "Sample button");
+    if (kind == "float") {
+        return std::make_unique<PFloat>(owner, 4, sampleId, 1, 0.0f, 5.0f, 3600.0f, 1.0f, 1, 1.0f, key, section, name,
+                                        "Keyframe interval", "%.1f sec", 1.0f);
+    }
+    if (kind == "db") {
+        return std::make_unique<PFloatDb>(owner, 4, sampleId, 1.0f, 40.0f, 100.0f, 1.0f, 2, 1.0f, key, section,
+                                          name, "Input gain", "%+.2f dB (%.1f%%)", 100.0f, 1.0f, 39.810719f);
+    }
+    if (kind == "tilt") {
+        return std::make_unique<PTilt>(owner, 4, sampleId, -5.0f, 5.0f, 50.0f, 5.0f, 6, 1.0f, key, section, name,
+                                       "RC", "%s", 1.0f);
+    }
+    if (kind == "string" || kind == "password") {
+        auto p = std::make_unique<PString>(owner, 4, sampleId, 64, "", key, section, name, "Sample text", "%s");
+        if (kind == "password") {
+            static PString user(owner, 4, static_cast<ParamId>(1001), 64, "Admin", key, section, name, "User", "%s");
+            p->setPasswordMode(&user);
+        }
+        return p;
+    }
+    if (kind == "display") return createDisplayText(owner, 4, sampleId, 128, "", "Sample display", "%s");
+    if (kind == "errors") return std::make_unique<PCorvixKoekError>(owner, 4, sampleId, "");
+    if (kind == "header") return std::make_unique<PSubLevel>(owner, 4, sampleId, 1, std::nullopt, section, "Sample");
     return nullptr;
 }
 
@@ -98,7 +133,11 @@ int runParamWordsCommand(int argc, char** argv) {
     }
     p->updateTextWidth();
     p->updateViewFlags();
-    p->setFromSaveText(0, argv[1]);
+    if (auto* errors = dynamic_cast<PCorvixKoekError*>(p.get())) {
+        errors->addError(std::string_view(argv[1]), 0);
+    } else {
+        p->setFromSaveText(0, argv[1]);
+    }
     WordWriter out;
     const std::int32_t values[] = {static_cast<std::int32_t>(sampleId) | (1 << 17)};
     applyWidgetUpdate(*p, RequestContext{view}, values, out);
