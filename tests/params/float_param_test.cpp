@@ -88,7 +88,8 @@ TEST(PFloat, SliderMoves) {
     // Typed text is never applied to kind 5; it is read and ignored.
     PTilt tilt(o, 4, floatId, -5, 5, 50, 5, 6, 1, ShortKey("T"), noNames(), noNames(), "RC", "%s", 1);
     tilt.updateViewFlags();
-    const RequestValues typed(std::vector<std::int32_t>{head(tilt), 3, 1, '1'});
+    const std::vector<std::int32_t> group{head(tilt), 3, 1, '1'};
+    const RequestValues typed(group);
     WidgetContext widget;
     EXPECT_FALSE(tilt.readWireInput(RequestContext{3}, typed, widget));
     EXPECT_EQ(tilt.current(), 5.0f);
