@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 ENCODER_ARGS ?=
 
-.PHONY: deps build run test asan tsan bench clean
+.PHONY: deps build run test asan tsan fuzz bench clean
 
 deps:
 	./scripts/install-deps
@@ -31,8 +31,15 @@ tsan: deps
 	cmake --build --preset tsan -j $(JOBS)
 	ctest --preset tsan -j $(JOBS)
 
+# Every fuzzer for a short smoke run (FUZZ_SECONDS each).
+FUZZ_SECONDS ?= 30
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+	./scripts/fuzz-smoke $(FUZZ_SECONDS)
+
 bench: build
 	for b in build/bench/bench_*; do $$b; done
 
 clean:
-	rm -rf build build-asan build-tsan
+	rm -rf build build-asan build-tsan build-fuzz
