@@ -2,6 +2,7 @@
 // its rate control, and writes the level codes and the encoder's reconstruction of every block.
 #include "tool/Commands.h"
 
+#include "codec/BitRateRange.h"
 #include "codec/CodecSession.h"
 #include "codec/LegacyQuantizer.h"
 #include "codec/entropy/EntropyCoder.h"
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -77,9 +79,10 @@ int runCodeCommand(int argc, char** argv) {
         }
     }
     if (version < 0 || version > 3) return fail("--version must be 0, 1, 2 or 3");
-    if (rate < 64 || rate > 2000) return fail("--rate must be 64..2000 kbit/s");
-    if (version == 0 && rate >= 672) return fail("codec version 0 takes rates below 672 kbit/s");
     if ((plus || vbr) && version != 3) return fail("--plus and --vbr need --version 3");
+    const std::string refusal =
+        kestrava::codec::bitRateRefusal(static_cast<std::int32_t>(version), static_cast<std::int32_t>(rate), plus);
+    if (!refusal.empty()) return fail(("--rate: " + refusal).c_str());
     if (vbr && !plus) return fail("--vbr needs --plus");
 
     KestravaInstanceConfig config{192000, 2040};
