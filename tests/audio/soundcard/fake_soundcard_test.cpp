@@ -14,8 +14,12 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -144,4 +148,34 @@ TEST(FakeSoundcard, FileSignalLoopsItsLittleEndianFloats) {
     block[0] = 7.0f;
     missing(block, 1);
     EXPECT_EQ(block[0], 0.0f);
+}
+
+TEST(FakeSoundcard, FileSignalRefusesWhatIsNoRegularFileOfBoundedSize) {
+    kestrava::test::TempDir dir;
+    const std::string fifo = (dir.path() / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string large = (dir.path() / "large.f32").string();
+    std::ofstream(large, std::ios::binary).put(0);
+    std::filesystem::resize_file(large, CompositeFileSignal::maxFileBytes + 4);  // sparse
+    const struct {
+        std::string path, error;
+    } cases[] = {
+        {dir.path().string(), "is not a regular file"},
+        {fifo, "is not a regular file"},  // without a writer: must not wait for one
+        {"/dev/zero", "is not a regular file"},
+        {"/proc/self/mem", "holds no 32-bit float sample"},
+        {large, "is larger than 256 MiB"},
+    };
+    for (const auto& c : cases) {
+        const CompositeFileSignal signal(c.path);
+        EXPECT_TRUE(signal.empty()) << c.path;
+        EXPECT_NE(signal.error().find(c.error), std::string::npos) << c.path << ": " << signal.error();
+    }
+    // A stop request ends the reading.
+    const std::string small = (dir.path() / "small.f32").string();
+    std::ofstream(small, std::ios::binary).write("\0\0\0\0", 4);
+    const std::atomic<bool> stop{true};
+    const CompositeFileSignal stopped(small, &stop);
+    EXPECT_TRUE(stopped.empty());
+    EXPECT_NE(stopped.error().find("stopped while reading"), std::string::npos) << stopped.error();
 }
