@@ -26,16 +26,18 @@ namespace {
 
 constexpr std::uint32_t stride = 8192;
 
-void usage() {
-    std::fprintf(stderr,
+void usage(std::FILE* out = stderr) {
+    std::fprintf(out,
                  "usage: kestrava-tool code --version V --rate KBPS [--plus] [--vbr] --block N\n"
                  "  Reads blocks of three channel planes at 38,400 samples/s from standard input (float32\n"
                  "  little-endian; first main, second main, third channel, N samples each, plane after\n"
                  "  plane) and writes per block the three planes of level codes (int16 little-endian)\n"
                  "  followed by the encoder's reconstruction of the three planes (float32; the main\n"
                  "  channels' after their pre-filter).\n"
-                 "  V: codec version 0 (legacy), 1, 2 or 3. --plus and --vbr (noise level 32) are for\n"
-                 "  version 3. Rate control runs after every block with the length of the audio payload\n"
+                 "  V: codec version 0 (legacy), 1, 2 or 3. KBPS: version 0 takes 320, 340, 360, 384 or\n"
+                 "  400; versions 1 and 2 take 320..576; version 3 takes 320..1000, with --plus 160..1000.\n"
+                 "  N: 1..8192 (version 0: 1..4128). --plus and --vbr (noise level 32; needs --plus) are\n"
+                 "  for version 3, off by default. Rate control runs after every block with the length of the audio payload\n"
                  "  that the entropy coder gives (pilot phase included; no reset block, RDS section or\n"
                  "  transport header). The encoder starts without a reset packet: step factors 1\n"
                  "  (version 3: its rate's step scale).\n");
@@ -62,6 +64,10 @@ bool readExactly(void* data, std::size_t size, bool& clean) {
 }  // namespace
 
 int runCodeCommand(int argc, char** argv) {
+    if (wantsHelp(argc, argv)) {
+        usage(stdout);
+        return 0;
+    }
     long version = -1, rate = -1, block = -1;
     bool plus = false, vbr = false;
     for (int i = 0; i < argc; ++i) {

@@ -1,11 +1,11 @@
 #!/bin/sh
-# expect_exit.sh CODE PATTERN PROGRAM [ARGS...]: runs PROGRAM with no input and passes when it exits
-# with CODE and its output (standard output and error together) matches the extended regular
-# expression PATTERN.
+# expect_exit.sh CODE PATTERN PROGRAM [ARGS...]: runs PROGRAM with no input (or the file named by
+# EXPECT_INPUT) and passes when it exits with CODE and its output (standard output and error
+# together) matches the extended regular expression PATTERN.
 code=$1
 pattern=$2
 shift 2
-output=$("$@" </dev/null 2>&1)
+output=$("$@" <"${EXPECT_INPUT:-/dev/null}" 2>&1)
 status=$?
 printf '%s\n' "$output" | head -c 4000
 if [ "$status" -ne "$code" ]; then
