@@ -1,4 +1,5 @@
 #include "audio/soundcard/CompositeFileSignal.h"
+#include "audio/soundcard/CompositeTestSignal.h"
 #include "audio/soundcard/FakeSoundcardBackend.h"
 #include "audio/soundcard/FakeSoundcardStream.h"
 #include "audio/soundcard/PortaudioWrapper.h"
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
@@ -178,4 +180,19 @@ TEST(FakeSoundcard, FileSignalRefusesWhatIsNoRegularFileOfBoundedSize) {
     const CompositeFileSignal stopped(small, &stop);
     EXPECT_TRUE(stopped.empty());
     EXPECT_NE(stopped.error().find("stopped while reading"), std::string::npos) << stopped.error();
+}
+
+TEST(CompositeTestSignal, PeaksWhereTheEncodersInputCheckExpectsAMultiplex) {
+    // The input check wants a sample peak of 0.99 to 1.0 within every window of a second or more.
+    for (const double rate : {128000.0, 176400.0, 192000.0, 384000.0}) {
+        CompositeTestSignal signal(rate);
+        std::vector<float> second(static_cast<std::size_t>(rate));
+        for (int s = 0; s < 3; ++s) {
+            signal.generate(second.data(), second.size());
+            float peak = 0.0f;
+            for (const float x : second) peak = std::max(peak, std::fabs(x));
+            EXPECT_GE(peak, 0.99f) << rate << " Hz, second " << s;
+            EXPECT_LE(peak, 1.0f) << rate << " Hz, second " << s;
+        }
+    }
 }
