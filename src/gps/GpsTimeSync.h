@@ -4,7 +4,7 @@
 #include "gps/ExponentialMean.h"
 #include "gps/GpsClock.h"
 #include "gps/GpsNmeaTimeReader.h"
-#include "gps/GpsSyncStatus.h"
+#include "logging/GpsSyncStatus.h"
 
 #include <array>
 #include <cstdint>
