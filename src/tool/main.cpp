@@ -26,6 +26,7 @@ constexpr Command commands[] = {
     {"test-signal", runTestSignalCommand, "write a composite test signal to stdout"},
     {"nmea", runNmeaCommand, "print the time stamps read from an NMEA device or the system clock"},
     {"help-text", runHelpTextCommand, "print the mark and help text of an identifier"},
+    {"export-texts", runExportTextsCommand, "write the translatable texts to DIR/Export.lml"},
 };
 
 void usage(std::FILE* out) {
@@ -34,6 +35,13 @@ void usage(std::FILE* out) {
 }
 
 }  // namespace
+
+bool wantsHelp(int argc, char** argv) {
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
+    }
+    return false;
+}
 
 int commandNotAvailable(const char* name) {
     std::fprintf(stderr, "kestrava-tool: '%s' is not available in this build yet\n", name);
