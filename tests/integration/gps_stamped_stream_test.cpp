@@ -60,7 +60,9 @@ TEST_P(GpsStampedStream, OneStampPerSecondAtTheReceiversSecond) {
                                  kestrava::gps::SyntheticNmea::defaultFirstSecond) % 86400 + 86400) % 86400;
         ASSERT_EQ(receiver.secondOf(k), static_cast<std::int32_t>(stamps[i].second));
         EXPECT_NEAR(stamps[i].pulse, receiver.arrivalOf(k) * rate, 1.0);
-        if (i > 0) EXPECT_EQ(stamps[i].second, (stamps[i - 1].second + 1) % 86400);
+        if (i > 0) {
+            EXPECT_EQ(stamps[i].second, (stamps[i - 1].second + 1) % 86400);
+        }
     }
     // From the first stamp to the end of the signal, no second goes without one.
     const double last = receiver.arrivalOf(((static_cast<std::int64_t>(stamps.back().second) -
