@@ -13,7 +13,7 @@ function(kestrava_library name)
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
     target_link_libraries(${name} PUBLIC ${ARG_DEPS})
-    if(ARG_HOT)
+    if(ARG_HOT AND NOT KESTRAVA_SANITIZE AND NOT KESTRAVA_FUZZ)  # the checking builds stay at -O1
       target_compile_options(${name} PRIVATE $<$<CONFIG:RelWithDebInfo,Release>:-O3>)
     endif()
   else()
