@@ -334,7 +334,7 @@ void HttpServer::closeConnection(Slot& slot) {
     std::lock_guard lock(slot.socketMutex);
     if (slot.socket >= 0) {
         // Half-close and let the client read the reply to its end before the socket goes.
-        if (!slot.channel.sendFailed() && !stopFlag.load()) {
+        if (slot.channel.sentAny() && !slot.channel.sendFailed() && !stopFlag.load()) {
             ::shutdown(slot.socket, SHUT_WR);
             pollfd p{slot.socket, POLLIN, 0};
             const auto until = Clock::now() + config.limits.lingerTimeout;

@@ -12,6 +12,7 @@ void SocketChannel::attach(int socket) {
     fd = socket;
     expired = false;
     failed = false;
+    sent = false;
     deadline = Clock::now();
     thenWithin = {};
 }
@@ -52,6 +53,7 @@ void SocketChannel::send(const std::uint8_t* data, std::size_t size) {
             failed = true;  // gone, or not taking data within the send time-out
             return;
         }
+        sent = true;
         data += n;
         size -= static_cast<std::size_t>(n);
     }

@@ -25,6 +25,7 @@ public:
     void setDeadline(Clock::time_point deadline, std::chrono::milliseconds thenWithin = {});
     bool timedOut() const { return expired; }
     bool sendFailed() const { return failed; }
+    bool sentAny() const { return sent; }
 
     long receive(std::uint8_t* into, std::size_t max) override;
     void send(const std::uint8_t* data, std::size_t size) override;
@@ -36,6 +37,7 @@ private:
     std::chrono::milliseconds thenWithin{};
     bool expired = false;
     bool failed = false;
+    bool sent = false;
 };
 
 }  // namespace kestrava::web
