@@ -70,7 +70,8 @@ struct HttpServer::Slot {
     std::thread thread;
 };
 
-HttpServer::HttpServer(ServerHost& host_, InstanceTable& table_) : host(host_), table(table_) {}
+HttpServer::HttpServer(ServerHost& host_, InstanceTable& table_)
+    : host(host_), table(table_), requestRouter(std::make_unique<Router>(serverMutex, table_, 0)) {}
 
 HttpServer::~HttpServer() { stop(); }
 
@@ -78,7 +79,7 @@ bool HttpServer::start(const Config& config_) {
     if (started) return listeningPort.load() != 0;
     started = true;
     config = config_;
-    requestRouter = std::make_unique<Router>(serverMutex, table, config.instanceIndex, config.limits.serverMutexWait);
+    requestRouter->configure(config.instanceIndex, config.limits.serverMutexWait);
     whiteListCopy = host.whiteListText().substr(0, WhiteList::textLimit);
     whiteList = WhiteList(whiteListCopy);
     for (const auto& r : whiteList.refused()) {
@@ -180,17 +181,23 @@ void HttpServer::closeListener() {
 
 void HttpServer::listenLoop() {
     if (config.port == 0 && !config.anyPort) return;
+    bool waitFirst = listenSocket < 0;  // the opening in start() failed
     while (!stopFlag.load()) {
-        if (listenSocket < 0 && !openListener()) {
-            // Try again later, waking at once for a stop.
-            pollfd p{wakeFd, POLLIN, 0};
-            const auto until = Clock::now() + reopenDelay;
-            while (!stopFlag.load() && Clock::now() < until) ::poll(&p, 1, 100);
-            continue;
+        if (listenSocket < 0) {
+            if (waitFirst) {
+                // Try again later, waking at once for a stop.
+                pollfd p{wakeFd, POLLIN, 0};
+                const auto until = Clock::now() + reopenDelay;
+                while (!stopFlag.load() && Clock::now() < until) ::poll(&p, 1, 100);
+                if (stopFlag.load()) break;
+            }
+            waitFirst = true;
+            if (!openListener()) continue;
         }
         std::vector<pollfd> fds;
         fds.push_back({wakeFd, POLLIN, 0});
-        fds.push_back({listenSocket, POLLIN, 0});
+        // While the waiting list is full, new connections stay in the backlog.
+        fds.push_back({canAccept() ? listenSocket : -1, POLLIN, 0});
         std::vector<std::size_t> watched;
         for (std::size_t i = 0; i < waiting.size(); ++i) {
             if (waiting[i].ready) continue;  // already readable: waits for a worker, not for poll
@@ -223,8 +230,33 @@ void HttpServer::listenLoop() {
     closeListener();
 }
 
+std::size_t HttpServer::evictable() const {
+    // The oldest connection that has sent nothing for a while; a fresh one is left alone, as its
+    // request is usually on its way.
+    const auto now = Clock::now();
+    std::size_t oldest = waiting.size();
+    for (std::size_t i = 0; i < waiting.size(); ++i) {
+        if (!waiting[i].ready && now - waiting[i].since >= config.limits.evictAfter &&
+            (oldest == waiting.size() || waiting[i].since < waiting[oldest].since)) {
+            oldest = i;
+        }
+    }
+    return oldest;
+}
+
+bool HttpServer::canAccept() const {
+    return waiting.size() < ServerLimits::maxWaiting || evictable() != waiting.size();
+}
+
 void HttpServer::acceptConnections() {
     for (int accepted = 0; accepted < 64; ++accepted) {
+        if (waiting.size() >= ServerLimits::maxWaiting) {
+            // Full: the oldest silent connection makes room; without one, newcomers wait in the
+            // backlog until a connection leaves the list.
+            const std::size_t oldest = evictable();
+            if (oldest == waiting.size()) return;
+            closeWaiting(oldest);
+        }
         sockaddr_in peer{};
         socklen_t size = sizeof peer;
         const int fd = ::accept4(listenSocket, reinterpret_cast<sockaddr*>(&peer), &size, SOCK_CLOEXEC | SOCK_NONBLOCK);
@@ -240,22 +272,11 @@ void HttpServer::acceptConnections() {
             }
         }
         const std::uint32_t address = ntohl(peer.sin_addr.s_addr);
-        if (waiting.size() >= ServerLimits::maxWaiting) {
-            // Full: the oldest connection that has sent nothing makes room; without one, the
-            // newcomer is told that the server is busy.
-            std::size_t oldest = waiting.size();
-            for (std::size_t i = 0; i < waiting.size(); ++i) {
-                if (!waiting[i].ready && (oldest == waiting.size() || waiting[i].since < waiting[oldest].since)) {
-                    oldest = i;
-                }
-            }
-            if (oldest == waiting.size()) {
-                refuseBusy(fd);
-                continue;
-            }
-            closeWaiting(oldest);
-        }
-        waiting.push_back({fd, whiteList.allows(address), address, Clock::now(), false});
+        // A request that came with the connection makes it ready at once.
+        std::uint8_t peek = 0;
+        const ssize_t pending = ::recv(fd, &peek, 1, MSG_PEEK | MSG_DONTWAIT);
+        const bool ready = pending >= 0;  // data, or the client's end
+        waiting.push_back({fd, whiteList.allows(address), address, Clock::now(), ready});
     }
 }
 
@@ -324,8 +345,13 @@ void HttpServer::closeWaiting(std::size_t i) {
 void HttpServer::workerLoop(Slot& slot) {
     while (!stopFlag.load()) {
         slot.event.wait();
-        if (stopFlag.load() && slot.socket < 0) break;
-        if (slot.socket >= 0) serveConnection(slot);
+        int socket = -1;
+        {
+            std::lock_guard lock(slot.socketMutex);
+            socket = slot.socket;
+        }
+        if (socket < 0) continue;  // woken by stop
+        serveConnection(slot);
         closeConnection(slot);
     }
 }

@@ -57,6 +57,7 @@ public:
     void stop();
 
     std::uint16_t boundPort() const { return listeningPort.load(); }
+    // Later parts of the web interface plug their routes in before start().
     Router& router() { return *requestRouter; }
 
 private:
@@ -73,6 +74,8 @@ private:
     void closeListener();
     void listenLoop();
     void acceptConnections();
+    std::size_t evictable() const;
+    bool canAccept() const;
     void handOver();
     void expireWaiting();
     void refuseBusy(int socket);

@@ -34,6 +34,11 @@ Router::Router(ServerMutex& serverMutex_, InstanceTable& table_, std::int32_t in
                std::chrono::milliseconds serverWait_)
     : serverMutex(serverMutex_), table(table_), instanceIndex(instanceIndex_), serverWait(serverWait_) {}
 
+void Router::configure(std::int32_t instanceIndex_, std::chrono::milliseconds serverWait_) {
+    instanceIndex = instanceIndex_;
+    serverWait = serverWait_;
+}
+
 void Router::plug(Route route, RouteHandler* handler) {
     if (route < Route::count) handlers[static_cast<std::size_t>(route)] = handler;
 }

@@ -55,6 +55,10 @@ public:
     Router(ServerMutex& serverMutex, InstanceTable& table, std::int32_t instanceIndex,
            std::chrono::milliseconds serverWait = ServerMutex::defaultWait);
 
+    // The instance whose Model serves the requests, and the wait for the server mutex; set before
+    // the first message.
+    void configure(std::int32_t instanceIndex, std::chrono::milliseconds serverWait);
+
     // Plugs a later route in; until then the route answers 404.
     void plug(Route route, RouteHandler* handler);
 
@@ -65,8 +69,8 @@ public:
 private:
     ServerMutex& serverMutex;
     InstanceTable& table;
-    const std::int32_t instanceIndex;
-    const std::chrono::milliseconds serverWait;
+    std::int32_t instanceIndex;
+    std::chrono::milliseconds serverWait;
     std::array<RouteHandler*, static_cast<std::size_t>(Route::count)> handlers{};
 };
 

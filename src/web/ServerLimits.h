@@ -16,6 +16,8 @@ struct ServerLimits {
     // An accepted connection that sends nothing is closed after this time (and the oldest such
     // connection makes room when the waiting list is full).
     std::chrono::milliseconds idleTimeout{15000};
+    // ... but only one that has been silent this long: a fresh connection's request is on its way.
+    std::chrono::milliseconds evictAfter{1000};
     // A request that finds every worker busy for this long gets "503 SERVICE UNAVAILABLE".
     std::chrono::milliseconds busyWait{10000};
     // A WebSocket without any frame for this long is closed; a started frame must be complete
