@@ -4,6 +4,9 @@
 function(kestrava_library name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/x86/*.cpp)
+  # Only the x86/*_avx2.cpp kernels get the instruction set; never FMA (it changes the rounding).
+  file(GLOB avx2_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/x86/*_avx2.cpp)
+  set_source_files_properties(${avx2_sources} PROPERTIES COMPILE_OPTIONS -mavx2)
   if(sources)
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)

@@ -3,7 +3,7 @@
 #include "app/AppliedSettings.h"
 #include "app/EncoderSettings.h"
 #include "app/EngineParts.h"
-#include "app/InstancePaths.h"
+#include "model/InstancePaths.h"
 #include "app/KestravaStandaloneEncoderController.h"
 #include "app/SampleHistoryControl.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/SenderControl.h"
-#include "codec/frame/TRPFrameSender.h"
+#include "app/TRPFrameSender.h"
 #include "net/Sender.h"
 #include "transport/TRPSender.h"
 

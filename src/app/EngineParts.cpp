@@ -1,17 +1,24 @@
 #include "app/EngineParts.h"
 
 #include "app/EncoderOutput.h"
-#include "app/ErrorState.h"
+#include "platform/ErrorState.h"
 #include "app/KestravaStandaloneEncoderController.h"
 #include "app/SoundcardSourceControl.h"
 #include "audio/InputHistories.h"
 #include "audio/soundcard/FakeSoundcardBackend.h"
 #include "audio/soundcard/PortaudioWrapper.h"
-#include "audio/soundcard/SoundcardAudioSource.h"
+#include "app/SoundcardAudioSource.h"
+#include "codec/frame/FrameEncodeStep.h"
 #include "logging/KestravaInstanceConfig.h"
 #include "logging/SetupLogging.h"
 
 namespace {
+
+std::unique_ptr<EncodeStep> makeEncodeStep(KestravaInstanceConfig& config, FrameSender* frames) {
+    if (frames == nullptr) return nullptr;
+    // A failed allocation has been reported; the source then drains its input without coding.
+    return std::unique_ptr<EncodeStep>(new FrameEncodeStep(&config, frames));
+}
 
 // A sample history as the apply step sees it: only its rate changes.
 class HistoryRate : public SampleHistoryControl {
@@ -56,7 +63,8 @@ EngineParts engineParts(AudioInputChoice input) {
     parts.makeSoundcardSource = [wrapper](SenderControl& sender, std::int32_t index,
                                           KestravaInstanceConfig& config) -> std::unique_ptr<AudioSourceControl> {
         std::unique_ptr<SoundcardAudioSource> source(
-            new SoundcardAudioSource(sender.transportSender(), sender.frameSender(), index, &config, *wrapper));
+            new SoundcardAudioSource(sender.transportSender(), makeEncodeStep(config, sender.frameSender()), index,
+                                     &config, *wrapper));
         if (!source) return nullptr;  // the allocator has reported it
         source->setTiltErrorRecorder(ErrorState::record);
         source->setStopRequester([&config] {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/AudioSourceControl.h"
-#include "app/InstancePaths.h"
+#include "model/InstancePaths.h"
 #include "app/SampleHistoryControl.h"
 #include "app/SenderControl.h"
 #include "audio/soundcard/FakeSoundcardStream.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/CommonBase.h"
+#include "model/CommonBase.h"
 #include "app/EncoderInstance.h"
 #include "app/EncoderSettings.h"
 #include "app/EngineParts.h"

@@ -1,6 +1,6 @@
 #include "app/KestravaStandaloneEncoderController.h"
 
-#include "app/ProgramVersion.h"
+#include "platform/ProgramVersion.h"
 #include "app/SharedFftPlans.h"
 #include "logging/KestravaInstanceConfig.h"
 #include "platform/ThreadSetup.h"

@@ -4,7 +4,7 @@
 #include "audio/demod/DemodulatingAudioSource.h"
 #include "audio/demod/MPXD.h"
 #include "codec/frame/FrameEncodeStep.h"
-#include "codec/frame/TRPFrameSender.h"
+#include "app/TRPFrameSender.h"
 #include "logging/EngineSettings.h"
 #include "logging/KestravaInstanceConfig.h"
 #include "logging/StdoutLogSink.h"

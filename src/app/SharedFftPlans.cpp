@@ -1,6 +1,6 @@
 #include "app/SharedFftPlans.h"
 
-#include "app/ErrorState.h"
+#include "platform/ErrorState.h"
 #include "platform/RealFft.h"
 
 namespace SharedFftPlans {

@@ -1,6 +1,6 @@
 #include "app/SoundcardSourceControl.h"
 
-#include "audio/soundcard/SoundcardAudioSource.h"
+#include "app/SoundcardAudioSource.h"
 #include "logging/KestravaInstanceConfig.h"
 
 SoundcardSourceControl::SoundcardSourceControl(KestravaInstanceConfig& config_,

@@ -2,7 +2,7 @@
 
 #include "audio/DemodulatedSample.h"
 #include "logging/KestravaInstanceConfig.h"
-#include "net/MessageThrottle.h"
+#include "platform/MessageThrottle.h"
 #include "platform/Clock.h"
 
 #include <algorithm>

@@ -13,7 +13,11 @@ template <class T>
 std::uint32_t fillAnalysisFrame(const ChannelHistory<T>& history, T* frame, std::uint32_t ringLength) {
     const std::uint32_t n = std::min(history.fillCount, ringLength);
     std::fill(frame, frame + (ringLength - n), T(0));
-    for (std::uint32_t j = 0; j < n; ++j) frame[ringLength - n + j] = history.samples[(history.writePos - n + j) % ringLength];
+    // Two runs: from the oldest slot to the ring's end, then from its start.
+    const std::uint32_t oldest = (history.writePos - n) % ringLength;
+    const std::uint32_t first = std::min(n, ringLength - oldest);
+    std::copy(history.samples + oldest, history.samples + oldest + first, frame + (ringLength - n));
+    std::copy(history.samples, history.samples + (n - first), frame + (ringLength - n + first));
     return n;
 }
 

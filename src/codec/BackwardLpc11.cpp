@@ -1,6 +1,7 @@
 #include "codec/BackwardLpc11.h"
 
 #include "codec/CodecKernels.h"
+#include "codec/LevinsonSteps.h"
 
 #include <algorithm>
 
@@ -8,6 +9,27 @@ namespace {
 
 constexpr float energyFloor = 0x1p-114f;
 constexpr std::uint32_t taperRow = 8;
+constexpr int order = BackwardLpc11::order;
+using Row = levinson_steps::Row<float, order + 1>;
+
+// Levinson-Durbin in float; only the divisor is floored, the energy is carried as it comes.
+template <int M>
+inline void levinsonFrom(const Row& prev, const float* r, float energy, float (*table)[order + 1]) {
+    const float acc = levinson_steps::backwardDot<M>(prev, r);
+    const float divisor = energy > energyFloor ? energy : energyFloor;
+    const float inv = 1.0f / divisor;
+    const float k = (r[M] - acc) * inv;
+    const Row row = levinson_steps::reflect<M>(prev, k);
+    levinson_steps::storeRow<M>(row, table[M]);
+    if constexpr (M < order) levinsonFrom<M + 1>(row, r, (1.0f - k * k) * energy, table);
+}
+
+// dst[0..count) = the ring's slots from `start` on, wrapping at ringLength once at most.
+inline void copyFromRing(const float* ring, std::uint32_t start, std::uint32_t count, float* dst) {
+    const std::uint32_t first = std::min(count, BackwardLpc11::ringLength - start);
+    std::copy(ring + start, ring + start + first, dst);
+    std::copy(ring, ring + (count - first), dst + first);
+}
 
 }  // namespace
 
@@ -30,11 +52,11 @@ void BackwardLpc11::update(ChannelHistory<float>& history, const CodecKernels& k
 
     if (stale) {
         std::fill(w, w + (ringLength - n), 0.0f);
-        for (std::uint32_t j = 0; j < n; ++j) w[ringLength - n + j] = history.samples[(oldest + j) % ringLength];
+        copyFromRing(history.samples, oldest, n, w + (ringLength - n));
     } else {
         // Steady state: only the positions this call reads (the 21 oldest, the 24 newest).
-        for (std::uint32_t j = 0; j < 21; ++j) w[j] = history.samples[(oldest + j) % ringLength];
-        for (std::uint32_t j = 296; j < ringLength; ++j) w[j] = history.samples[(oldest + j) % ringLength];
+        copyFromRing(history.samples, oldest, 21, w);
+        copyFromRing(history.samples, (oldest + 296) % ringLength, ringLength - 296, w + 296);
     }
 
     const float* rise = taperTable[taperRow];
@@ -60,18 +82,5 @@ void BackwardLpc11::update(ChannelHistory<float>& history, const CodecKernels& k
         history.sumsStale = false;
     }
 
-    // Levinson-Durbin in float; only the divisor is floored, the energy is carried as it comes.
-    float energy = r[0];
-    for (int m = 1; m <= order; ++m) {
-        const float* prev = coefTable[m - 1];
-        float acc = 0.0f;
-        for (int j = 1; j < m; ++j) acc = acc + prev[j] * r[m - j];
-        const float divisor = energy > energyFloor ? energy : energyFloor;
-        const float inv = 1.0f / divisor;
-        const float k = (r[m] - acc) * inv;
-        float* row = coefTable[m];
-        for (int j = 1; j < m; ++j) row[j] = prev[j] - k * prev[m - j];
-        row[m] = k;
-        energy = (1.0f - k * k) * energy;
-    }
+    levinsonFrom<1>(Row{}, r, r[0], coefTable);
 }

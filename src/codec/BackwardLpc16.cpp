@@ -2,6 +2,7 @@
 
 #include "codec/AnalysisFrame.h"
 #include "codec/CodecKernels.h"
+#include "codec/LevinsonSteps.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,7 +10,17 @@
 namespace {
 
 constexpr double smallestNormal = 0x1p-1022;
+constexpr int order = BackwardLpc16::order;
+using Row = levinson_steps::Row<double, order + 1>;
 
+template <int M>
+inline void levinsonFrom(const Row& prev, const double* r, double energy, double (*table)[order + 1]) {
+    const double s = levinson_steps::backwardDot<M>(prev, r);
+    const double k = (r[M] - s) * floorReciprocal(energy, smallestNormal);
+    const Row row = levinson_steps::reflect<M>(prev, k);
+    levinson_steps::storeRow<M>(row, table[M]);
+    if constexpr (M < order) levinsonFrom<M + 1>(row, r, energy * (1.0 - k * k), table);
+}
 
 }  // namespace
 
@@ -33,17 +44,9 @@ void BackwardLpc16::update(const ChannelHistory<double>& history, const CodecKer
     kernels.lpc16Correlate(x, r);
 
     // Levinson-Durbin: reciprocal of the floored energy first, then the product; no stability test.
-    double k = r[1] * floorReciprocal(r[0], smallestNormal);
+    const double k = r[1] * floorReciprocal(r[0], smallestNormal);
     coefTable[1][1] = k;
-    double energy = (1.0 - k * k) * r[0];
-    for (int m = 2; m <= order; ++m) {
-        const double* prev = coefTable[m - 1];
-        double s = 0.0;
-        for (int i = 1; i < m; ++i) s = s + prev[i] * r[m - i];
-        k = (r[m] - s) * floorReciprocal(energy, smallestNormal);
-        double* row = coefTable[m];
-        for (int i = 1; i < m; ++i) row[i] = prev[i] - k * prev[m - i];
-        row[m] = k;
-        energy = energy * (1.0 - k * k);
-    }
+    Row first{};
+    first[1] = k;
+    levinsonFrom<2>(first, r, (1.0 - k * k) * r[0], coefTable);
 }

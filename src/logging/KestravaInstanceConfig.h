@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gps/GpsSyncStatus.h"
+#include "logging/GpsSyncStatus.h"
 #include "logging/EngineSettings.h"
 #include "logging/Logger.h"
 #include "logging/PacketSequenceWindow.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gps/GpsSyncStatus.h"
+#include "logging/GpsSyncStatus.h"
 #include "platform/NonCopyable.h"
 
 #include <sys/socket.h>

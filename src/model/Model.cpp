@@ -1,7 +1,7 @@
 #include "model/Model.h"
 
-#include "app/CommonBase.h"
-#include "app/CrashGuard.h"
+#include "model/CommonBase.h"
+#include "platform/CrashGuard.h"
 #include "model/InstanceTable.h"
 #include "model/ParSet.h"
 #include "platform/Clock.h"

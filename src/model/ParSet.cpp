@@ -1,6 +1,6 @@
 #include "model/ParSet.h"
 
-#include "app/CommonBase.h"
+#include "model/CommonBase.h"
 #include "model/Model.h"
 
 #include <charconv>

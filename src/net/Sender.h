@@ -2,7 +2,7 @@
 
 #include "net/DestinationCommandRing.h"
 #include "net/DestinationList.h"
-#include "net/MessageThrottle.h"
+#include "platform/MessageThrottle.h"
 #include "net/NameResolver.h"
 #include "net/PacketQueue.h"
 #include "net/StreamEncryptor.h"

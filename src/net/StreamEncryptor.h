@@ -1,6 +1,6 @@
 #pragma once
 
-#include "net/MessageThrottle.h"
+#include "platform/MessageThrottle.h"
 #include "net/StreamProtector.h"
 
 #include <cryptopp/aes.h>

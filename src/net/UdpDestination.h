@@ -1,6 +1,6 @@
 #pragma once
 
-#include "net/MessageThrottle.h"
+#include "platform/MessageThrottle.h"
 #include "net/NameResolver.h"
 #include "net/SocketManager.h"
 

@@ -24,6 +24,7 @@ constexpr Command commands[] = {
     {"demod", runDemodCommand, "demodulate a composite signal from stdin"},
     {"encode", runEncodeCommand, "encode a composite signal from stdin into packets"},
     {"test-signal", runTestSignalCommand, "write a composite test signal to stdout"},
+    {"help-text", runHelpTextCommand, "print the mark and help text of an identifier"},
 };
 
 void usage(std::FILE* out) {

@@ -1,6 +1,6 @@
-#include "app/CrashGuard.h"
-#include "app/ErrorState.h"
-#include "app/ProgramVersion.h"
+#include "platform/CrashGuard.h"
+#include "platform/ErrorState.h"
+#include "platform/ProgramVersion.h"
 
 #include <gtest/gtest.h>
 

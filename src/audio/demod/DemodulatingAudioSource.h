@@ -3,7 +3,7 @@
 #include "audio/AudioSource.h"
 #include "audio/DemodulatedSample.h"
 #include "audio/demod/MPXD.h"
-#include "audio/soundcard/SoundcardInputStage.h"
+#include "audio/SoundcardInputStage.h"
 #include "platform/AutoResetEvent.h"
 
 #include <atomic>

@@ -2,7 +2,7 @@
 
 #include "audio/InputRateMeter.h"
 #include "audio/soundcard/PortAudioSoundcardStream.h"
-#include "audio/soundcard/SoundcardInputStage.h"
+#include "audio/SoundcardInputStage.h"
 #include "audio/soundcard/Tilt.h"
 
 #include <atomic>

@@ -50,7 +50,7 @@ bool HuffmanTree::build(const std::uint32_t* binCounts, std::uint32_t escapeCoun
     auto addLeaf = [&](std::int32_t symbol, std::uint32_t weight) {
         HuffmanNode* node = takeNode(nullptr, nullptr, symbol);
         if (node == nullptr) return false;
-        push(weight, node, s++);
+        queue.push_back(HuffmanQueueEntry{weight, node, s++});  // ordered once all are in
         return true;
     };
     auto addPair = [&](std::int32_t magnitude, std::uint32_t weight) {
@@ -118,6 +118,16 @@ bool HuffmanTree::build(const std::uint32_t* binCounts, std::uint32_t escapeCoun
         queue.clear();
         return false;
     }
+    std::uint64_t total = 0;
+    for (const HuffmanQueueEntry& e : queue) total += e.weight;
+    if (total <= 0xFFFFFFFFu) {
+        HuffmanNode* root = nullptr;
+        if (!mergeInOrder(s, root)) return false;
+        if (root != nullptr) assignCodes(root, 0, 0);
+        return true;
+    }
+    // Sums that may wrap: merged weights can then fall, so only the heap keeps the order.
+    std::make_heap(queue.begin(), queue.end(), HuffmanQueueOrder{});
     while (queue.size() > 1) {
         const HuffmanQueueEntry a = pop();
         const HuffmanQueueEntry b = pop();
@@ -130,6 +140,35 @@ bool HuffmanTree::build(const std::uint32_t* binCounts, std::uint32_t escapeCoun
     }
     if (queue.empty()) return true;  // no leaves at all: nothing to code
     assignCodes(pop().node, 0, 0);
+    return true;
+}
+
+bool HuffmanTree::mergeInOrder(std::uint32_t sequence, HuffmanNode*& root) {
+    // Without wrapping, each merged weight is at least the one before and sequences only grow, so
+    // the merged nodes come out ordered as they are made; with the leaves sorted once, the smaller
+    // of the two queue fronts is always the heap's top.
+    const HuffmanQueueOrder after;
+    std::sort(queue.begin(), queue.end(),
+              [&](const HuffmanQueueEntry& a, const HuffmanQueueEntry& b) { return after(b, a); });
+    merged.clear();
+    std::size_t leaf = 0;
+    std::size_t inner = 0;
+    auto takeSmallest = [&]() {
+        if (inner == merged.size() || (leaf < queue.size() && !after(queue[leaf], merged[inner]))) return queue[leaf++];
+        return merged[inner++];
+    };
+    while ((queue.size() - leaf) + (merged.size() - inner) > 1) {
+        const HuffmanQueueEntry a = takeSmallest();
+        const HuffmanQueueEntry b = takeSmallest();
+        HuffmanNode* node = takeNode(a.node, b.node, 0);
+        if (node == nullptr) {  // cannot happen: n leaves need n - 1 inner nodes
+            queue.clear();
+            return false;
+        }
+        merged.push_back(HuffmanQueueEntry{a.weight + b.weight, node, sequence++});
+    }
+    root = leaf < queue.size() ? queue[leaf].node : (inner < merged.size() ? merged[inner].node : nullptr);
+    queue.clear();
     return true;
 }
 

@@ -37,8 +37,12 @@ private:
     HuffmanNode* takeNode(HuffmanNode* left, HuffmanNode* right, std::int32_t symbol);
     void push(std::uint32_t weight, HuffmanNode* node, std::uint32_t sequence);
     HuffmanQueueEntry pop();
+    // The merges of the queue's leaves in the heap's order when no sum can wrap; false when the
+    // node store ran out.
+    bool mergeInOrder(std::uint32_t sequence, HuffmanNode*& root);
     void assignCodes(HuffmanNode* node, std::uint64_t code, std::uint32_t length);
 
     std::array<HuffmanNode, capacity> nodeStore{};
     boost::container::static_vector<HuffmanQueueEntry, capacity> queue;
+    boost::container::static_vector<HuffmanQueueEntry, capacity> merged;
 };

@@ -3,6 +3,7 @@
 #include "codec/frame/ByteConversions.h"
 #include "logging/KestravaInstanceConfig.h"
 
+#include <bit>
 #include <cmath>
 
 namespace {
@@ -38,8 +39,14 @@ void RdsEncoder::track(int t, float p, float x) {
         periodQ[t] = q;
     }
     // Exact square root: the normalisation is not part of the section, and both builds agree.
-    const float mag = std::sqrt(sumI[t] * sumI[t] + sumQ[t] * sumQ[t]);
-    p = p + sumQ[t] / ((mag + 1e-6f) * 262144.0f);
+    Correction& c = correction[t];
+    const auto iBits = std::bit_cast<std::uint32_t>(sumI[t]);
+    const auto qBits = std::bit_cast<std::uint32_t>(sumQ[t]);
+    if (!c.known || iBits != c.sumIBits || qBits != c.sumQBits) {
+        const float mag = std::sqrt(sumI[t] * sumI[t] + sumQ[t] * sumQ[t]);
+        c = Correction{iBits, qBits, true, sumQ[t] / ((mag + 1e-6f) * 262144.0f)};
+    }
+    p = p + c.step;
     if (p >= 1.0f) {
         wrapped[t] = true;
         p = p - 1.0f;

@@ -55,6 +55,16 @@ public:
     bool rdsPresent = true;
 
 private:
+    // A tracker's phase correction depends on its sums alone, which change only when its bit
+    // wraps: kept with the exact bits of the sums it was computed from.
+    struct Correction {
+        std::uint32_t sumIBits = 0;
+        std::uint32_t sumQBits = 0;
+        bool known = false;
+        float step = 0.0f;
+    };
+    Correction correction[2];
+
     void track(int t, float p, float x);
     // The combined bit phase r (0..1) from the stored tracker phases.
     float bitPhase() const;

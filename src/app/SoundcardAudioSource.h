@@ -6,8 +6,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
-class FrameSender;
 class PortaudioWrapper;
 class TRPSender;
 
@@ -23,8 +23,8 @@ class TRPSender;
 // flow: callbacks, demodulator thread, feed thread.
 class SoundcardAudioSource final : public DemodulatingAudioSource {
 public:
-    // `frames` takes every coded frame and must outlive the source; null only drains the input.
-    SoundcardAudioSource(TRPSender* sender, FrameSender* frames, std::int32_t deviceIndex,
+    // `step` codes every block the source claims; null only drains the input.
+    SoundcardAudioSource(TRPSender* sender, std::unique_ptr<EncodeStep> step, std::int32_t deviceIndex,
                          KestravaInstanceConfig* config, PortaudioWrapper& wrapper);
     ~SoundcardAudioSource() override;
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/InstancePaths.h"
-#include "net/NetworkInterface.h"
+#include "model/InstancePaths.h"
 #include "platform/AlignedNew.h"
+#include "settings/NetworkInterfaceList.h"
 
 #include <atomic>
 #include <cstdint>
@@ -13,7 +13,7 @@ class Model;
 
 // What any program built on the parameter model needs of an instance: the web-interface
 // settings and the instance's folders and file paths.
-class CommonBase : public kestrava::AlignedNew {
+class CommonBase : public kestrava::AlignedNew, public NetworkInterfaceList {
 public:
     static constexpr std::size_t whiteListMax = 1024;
 
@@ -22,11 +22,6 @@ public:
 
     CommonBase(const CommonBase&) = delete;
     CommonBase& operator=(const CommonBase&) = delete;
-
-    // The local network interfaces, for the settings' interface choice lists: listed on first use.
-    virtual std::int32_t networkInterfaceCount() = 0;
-    // A copy of entry n; beyond the list an entry named "Invalid index".
-    virtual Networking::NetworkInterface getNetworkInterface(std::int32_t n) = 0;
 
     Model* const owner;
     bool webEnabled = true;

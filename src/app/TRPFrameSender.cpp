@@ -1,4 +1,4 @@
-#include "codec/frame/TRPFrameSender.h"
+#include "app/TRPFrameSender.h"
 
 #include "transport/TRPSender.h"
 

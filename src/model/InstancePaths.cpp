@@ -1,4 +1,4 @@
-#include "app/InstancePaths.h"
+#include "model/InstancePaths.h"
 
 #include <cstdio>
 #include <cstdlib>

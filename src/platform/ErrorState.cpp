@@ -1,4 +1,4 @@
-#include "app/ErrorState.h"
+#include "platform/ErrorState.h"
 
 #include <algorithm>
 #include <cstring>

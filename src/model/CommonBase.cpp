@@ -1,4 +1,4 @@
-#include "app/CommonBase.h"
+#include "model/CommonBase.h"
 
 #include "model/Model.h"
 

@@ -1,7 +1,7 @@
-#include "app/CrashGuard.h"
+#include "platform/CrashGuard.h"
 
-#include "app/ErrorState.h"
-#include "app/ProgramVersion.h"
+#include "platform/ErrorState.h"
+#include "platform/ProgramVersion.h"
 
 #include <dlfcn.h>
 #include <signal.h>
