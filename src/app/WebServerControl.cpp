@@ -1,6 +1,6 @@
 #include "app/WebServerControl.h"
 
-#include "app/CrashGuard.h"
+#include "platform/CrashGuard.h"
 #include "logging/Logger.h"
 #include "model/InstanceTable.h"
 #include "web/HttpServer.h"

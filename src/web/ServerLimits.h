@@ -12,7 +12,7 @@ struct ServerLimits {
     static constexpr int listenBacklog = 128;
 
     // The whole request head must arrive within this time after its first byte.
-    std::chrono::milliseconds headerTimeout{8000};
+    std::chrono::milliseconds headerTimeout{5000};
     // An accepted connection that sends nothing is closed after this time (and the oldest such
     // connection makes room when the waiting list is full).
     std::chrono::milliseconds idleTimeout{15000};
