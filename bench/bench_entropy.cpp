@@ -12,6 +12,8 @@
 #include <random>
 #include <vector>
 
+using kestrava::codec::entropy::EntropyCoder;
+
 namespace {
 
 constexpr std::uint32_t n = 408;

@@ -14,6 +14,8 @@
 #include <vector>
 
 #if KESTRAVA_BENCH_JERASURE
+
+using kestrava::transport::ErasureCoder;
 extern "C" {
 #include <jerasure.h>
 #include <jerasure/cauchy.h>

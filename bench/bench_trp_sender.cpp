@@ -11,6 +11,9 @@
 #include <random>
 #include <vector>
 
+namespace TRP = kestrava::transport::TRP;
+using kestrava::transport::TRPSender;
+
 namespace {
 
 class CopyingSink final : public TRP::PacketSink {

@@ -22,10 +22,10 @@ public:
     bool queueErase(std::int32_t destinationId) override;
     FrameSender* frameSender() override { return &frames; }
 
-    TRPSender* transportSender() override { return &transport; }
+    kestrava::transport::TRPSender* transportSender() override { return &transport; }
 
 private:
     Networking::Sender udp;
-    TRPSender transport;
+    kestrava::transport::TRPSender transport;
     TRPFrameSender frames;
 };

@@ -16,6 +16,9 @@
 #include <cmath>
 #include <vector>
 
+namespace TRP = kestrava::transport::TRP;
+using kestrava::transport::TRPSender;
+
 namespace {
 
 constexpr std::uint32_t interpolatedRate = 176400;

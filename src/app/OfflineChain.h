@@ -23,10 +23,12 @@ struct OfflineChainOptions {
     float resetInterval = 5.0f;         // seconds between reset packets
 };
 
-// The encoder's chain from composite samples to transport packets without threads or sockets:
-// demodulator, encode step, transport sender with its redundancy groups, stream protection.
-// It runs the same code as the running encoder, on the caller's thread, so the same input
-// always gives the same packets; the stream positions start at a fixed point for the same reason.
+// The encoder's chain from composite samples to transport packets without sockets: demodulator,
+// encode step, transport sender with its redundancy groups, stream protection. It runs the same
+// code as the running encoder on the caller's thread; the only other threads are the codec's
+// worker (second main channel, joined every block) and the logger's writer, neither of which
+// orders the output, so the same input always gives the same packets; the stream positions start
+// at a fixed point for the same reason.
 class OfflineChain {
 public:
     using PacketCallback = std::function<void(const std::uint8_t* data, std::size_t length)>;

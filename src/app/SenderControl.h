@@ -4,7 +4,7 @@
 #include <string>
 
 class FrameSender;
-class TRPSender;
+namespace kestrava::transport { class TRPSender; }
 
 // The shell's side of the encoder's transport sender: the destination command ring that
 // applySettings writes and the sender's socket-manager thread reads. A sender takes a command
@@ -23,5 +23,5 @@ public:
 
     // Where the audio source hands its coded frames; null when this sender carries none.
     virtual FrameSender* frameSender() { return nullptr; }
-    virtual TRPSender* transportSender() { return nullptr; }
+    virtual kestrava::transport::TRPSender* transportSender() { return nullptr; }
 };

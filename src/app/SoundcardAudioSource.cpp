@@ -5,6 +5,8 @@
 
 #include <memory>
 
+using kestrava::transport::TRPSender;
+
 SoundcardAudioSource::SoundcardAudioSource(TRPSender* sender, std::unique_ptr<EncodeStep> step,
                                            std::int32_t deviceIndex, KestravaInstanceConfig* config_,
                                            PortaudioWrapper& wrapper)

@@ -9,7 +9,7 @@
 #include <memory>
 
 class PortaudioWrapper;
-class TRPSender;
+namespace kestrava::transport { class TRPSender; }
 
 // The encoder's input from a sound card, in one object: the audio source with its feed thread
 // and encode step, the demodulator with its thread, and the sound-card stream whose callback
@@ -24,7 +24,7 @@ class TRPSender;
 class SoundcardAudioSource final : public DemodulatingAudioSource {
 public:
     // `step` codes every block the source claims; null only drains the input.
-    SoundcardAudioSource(TRPSender* sender, std::unique_ptr<EncodeStep> step, std::int32_t deviceIndex,
+    SoundcardAudioSource(kestrava::transport::TRPSender* sender, std::unique_ptr<EncodeStep> step, std::int32_t deviceIndex,
                          KestravaInstanceConfig* config, PortaudioWrapper& wrapper);
     ~SoundcardAudioSource() override;
 

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string_view>
 
+using kestrava::transport::TRPSender;
+
 namespace {
 
 constexpr std::string_view legacyFormatText =

@@ -14,7 +14,7 @@
 #include <memory>
 #include <thread>
 
-class TRPSender;
+namespace kestrava::transport { class TRPSender; }
 class SoundcardStreamControl;
 
 // The encoder's input side: the frame ring "AudioSource.inputBuffer" that the demodulator fills,
@@ -38,7 +38,7 @@ public:
     // Starts the feed thread; it waits for records. A missing encode step only drains blocks.
     // With FeedThread::None the owner claims blocks and runs its encode step itself (the offline
     // chain, which must give the same frames on every run).
-    AudioSource(TRPSender* sender, KestravaInstanceConfig* config, std::unique_ptr<EncodeStep> encodeStep,
+    AudioSource(kestrava::transport::TRPSender* sender, KestravaInstanceConfig* config, std::unique_ptr<EncodeStep> encodeStep,
                 FeedThread feedThreadMode = FeedThread::Start);
     virtual ~AudioSource();
     AudioSource(const AudioSource&) = delete;
@@ -83,7 +83,7 @@ public:
     // Feed thread only (the encode step).
     DemodulatedSample blockFrames[blockCapacity];
     std::uint32_t samplesSinceReset = 1'000'000;
-    TRPSender* const sender;
+    kestrava::transport::TRPSender* const sender;
 
 private:
     void encoderThread();

@@ -3,6 +3,8 @@
 #include "audio/SoundcardStreamControl.h"
 #include "logging/KestravaInstanceConfig.h"
 
+using kestrava::transport::TRPSender;
+
 void selectSoundcard(std::unique_ptr<AudioSource>& source, std::int32_t index, TRPSender* sender,
                      KestravaInstanceConfig* config, const SoundcardSourceFactory& makeSource) {
     if (!source) {

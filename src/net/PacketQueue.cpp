@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace TRP = kestrava::transport::TRP;
+
 namespace Networking {
 
 bool PacketQueue::push(const std::uint8_t* data, std::uint32_t length, TRP::Priority priority,

@@ -27,14 +27,14 @@ public:
     // What the rate limiter looks at before it sends the head.
     struct HeadInfo {
         std::uint32_t count = 0;
-        TRP::Priority priority = TRP::Priority::Frame;
+        kestrava::transport::TRP::Priority priority = kestrava::transport::TRP::Priority::Frame;
         std::uint64_t queuedBytes = 0;      // sum of the queued lengths, head included
         std::int64_t newestEnqueueTime = 0;  // of the packet at the tail
     };
 
     // Copies the packet (at most 2048 bytes; the rest of the slot is zeroed). False when the
     // ring already holds 256 packets: the packet is dropped and the ring is unchanged.
-    bool push(const std::uint8_t* data, std::uint32_t length, TRP::Priority priority, std::int64_t enqueueTimeNs);
+    bool push(const std::uint8_t* data, std::uint32_t length, kestrava::transport::TRP::Priority priority, std::int64_t enqueueTimeNs);
 
     // Copies the oldest packet out and frees its slot; false when the ring is empty.
     bool pop(SenderSlot& out);

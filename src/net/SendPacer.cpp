@@ -6,6 +6,8 @@
 #include <cmath>
 #include <limits>
 
+namespace TRP = kestrava::transport::TRP;
+
 namespace Networking {
 
 namespace {

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <condition_variable>
 
+namespace TRP = kestrava::transport::TRP;
+
 namespace Networking {
 
 namespace {

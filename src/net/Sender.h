@@ -32,7 +32,7 @@ namespace Networking {
 // Stopping (the destructor) wakes both threads and joins them; every wait of theirs is
 // interruptible. A name resolution still running then is abandoned: it runs on a helper thread
 // that owns everything it touches and never reaches back into the sender.
-class Sender : public TRP::PacketSink, kestrava::NonCopyable {
+class Sender : public kestrava::transport::TRP::PacketSink, kestrava::NonCopyable {
 public:
     struct Options {
         NameResolver resolver = resolveWithSystem;
@@ -49,7 +49,7 @@ public:
     ~Sender() override;
 
     // Producer side (one thread): queues a packet with its priority.
-    void enqueue(const std::uint8_t* data, std::uint32_t length, TRP::Priority priority) override;
+    void enqueue(const std::uint8_t* data, std::uint32_t length, kestrava::transport::TRP::Priority priority) override;
 
     // Controller side: queue an add and return the new destination's id, or -1 when the ring is
     // full ("Destination buffer full, cannot add more destinations" is logged).

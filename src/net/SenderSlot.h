@@ -13,7 +13,7 @@ struct SenderSlot {
 
     std::uint8_t data[capacity];
     std::uint32_t length;
-    TRP::Priority priority;
+    kestrava::transport::TRP::Priority priority;
     std::int64_t enqueueTime;  // steady clock, ns
 };
 

@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+using kestrava::codec::entropy::EntropyCoder;
+
 static_assert(std::endian::native == std::endian::little, "the tool reads and writes little-endian data as is");
 
 namespace {

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+using kestrava::codec::entropy::EntropyCoder;
+
 namespace {
 
 void usage() {

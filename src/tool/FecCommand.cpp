@@ -12,6 +12,8 @@
 #include <memory>
 #include <vector>
 
+using kestrava::transport::ErasureCoder;
+
 namespace {
 
 int usage() {

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace kestrava::transport {
+
 // Writes bit fields most significant bit first, filling each byte from bit 7 (0x80) down to bit 0.
 // A byte is set to zero when a field starts in it at its bit 7, so the rest of the last byte
 // stays zero; a byte entered in the middle (bit 0 of a flags byte) keeps its upper bits.
@@ -25,3 +27,5 @@ private:
     std::uint8_t* const bytes;
     std::uint32_t bit;
 };
+
+}  // namespace kestrava::transport

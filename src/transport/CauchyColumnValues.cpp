@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+namespace kestrava::transport {
+
 // The column values of the computed matrices follow from a rule: for each m, the values that are
 // not row values of m, cheapest column first, where a column's cost is the total weight of its
 // m - 1 elements y / (x_t XOR y), ties broken by the smaller value. The compiler evaluates it once.
@@ -50,3 +52,5 @@ static_assert(cauchyColumnStart(8) == 248 && cauchyColumnStart(254) == cauchyCol
 
 constexpr std::array<std::uint8_t, cauchyColumnValueCount> cauchyColumnValues = makeColumnValues();
 constexpr std::array<std::uint8_t, 256> cauchyFirstColumn = makeInverses();
+
+}  // namespace kestrava::transport

@@ -2,6 +2,8 @@
 // from their row factors and column values. Do not edit by hand.
 #include "transport/CauchyTables.h"
 
+namespace kestrava::transport {
+
 // m = 2: 1 row of 254 elements; row factors 3f.
 constexpr std::uint8_t fixedRows2[254] = {
     // row 0
@@ -279,3 +281,5 @@ constexpr std::uint8_t fixedRows6[1250] = {
 
 const std::uint8_t* const cauchyFixedRows[cauchyFixedMaxM + 1] = {
     nullptr, nullptr, fixedRows2, fixedRows3, fixedRows4, fixedRows5, fixedRows6};
+
+}  // namespace kestrava::transport

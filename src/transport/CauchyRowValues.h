@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 
+namespace kestrava::transport {
+
 // Row values x_t: the values 2..255, each once; entry t is x_t for every m. Listed in ascending
 // weight of 1 / (x XOR 1), the column-0 element of a computed matrix.
 inline constexpr std::array<std::uint8_t, 254> cauchyRowValues = {
@@ -24,3 +26,5 @@ inline constexpr std::array<std::uint8_t, 254> cauchyRowValues = {
     0x94, 0x3c, 0xf0, 0x64, 0x93, 0xc6, 0xf4, 0xf2, 0x7d, 0xdc, 0xcd, 0xb4, 0xec, 0xac, 0x3f, 0x67,
     0x1e, 0x32, 0x5c, 0xbb, 0x6c, 0xa1, 0xa2, 0xdb, 0xc0, 0x51, 0x29, 0x04, 0x0b, 0x15,
 };
+
+}  // namespace kestrava::transport

@@ -5,6 +5,8 @@
 
 #include "transport/CauchyRowValues.h"
 
+namespace kestrava::transport {
+
 // Constant tables behind every coefficient of the erasure code. The element of matrix row t
 // (recovery block t + 1) and column j (data block j) is f_t * y_j / (x_t XOR y_j) over GF(256).
 // These bytes are a contract with every receiver: never change them.
@@ -24,3 +26,5 @@ constexpr int cauchyColumnStart(int m) { return (m - 7) * (504 - m) / 2; }
 // 256 - m elements each, row after row.
 inline constexpr int cauchyFixedMaxM = 6;
 extern const std::uint8_t* const cauchyFixedRows[cauchyFixedMaxM + 1];
+
+}  // namespace kestrava::transport

@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+namespace kestrava::transport {
+
 std::int32_t ErasureCoder::encode(std::int32_t k, std::int32_t m, const std::uint8_t* const* dataBlocks,
                                   std::uint8_t* recovery, std::uint32_t blockBytes) {
     if (blockBytes > maxBlockBytes) return -1;
@@ -52,3 +54,5 @@ void ErasureCoder::encodeRow(std::int32_t k, std::int32_t m, const std::uint8_t*
     if (subBlockBytes > maxSubBlockBytes) return;  // the work buffer holds 22 sub-blocks of at most 256 bytes
     erasureKernels().encodeRow(workspace, k, m, elements, elementStride, dataBlocks, recovery, subBlockBytes);
 }
+
+}  // namespace kestrava::transport

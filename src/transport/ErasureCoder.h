@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace kestrava::transport {
+
 // Cauchy Reed-Solomon erasure encoder over GF(256), evaluated with XOR only: every block is eight
 // sub-blocks of B/8 bytes, and each matrix element e acts through its bit-rows e, 2e, ... 128e
 // (bit b of bit-row i set: data sub-block b goes into recovery sub-block i).
@@ -55,3 +57,5 @@ private:
     alignas(64) std::uint8_t matrix[matrixBytes];
     alignas(64) std::uint8_t workspace[workspaceBytes];
 };
+
+}  // namespace kestrava::transport

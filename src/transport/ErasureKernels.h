@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace kestrava::transport {
+
 // The hot routines of the erasure coder, in two builds (generic and AVX2) that leave identical
 // bytes. erasureKernels() is the one dispatch point: the build is chosen once per process.
 struct ErasureKernels {
@@ -27,3 +29,5 @@ const ErasureKernels& erasureKernels();
 
 // Scratch of the windowed accumulation: pattern tables of 8 data blocks, 32 entries of 64 bytes.
 inline constexpr std::int32_t erasureWorkspaceBytes = 16384;
+
+}  // namespace kestrava::transport

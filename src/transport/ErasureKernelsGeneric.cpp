@@ -10,6 +10,8 @@
 #include <emmintrin.h>
 #endif
 
+namespace kestrava::transport {
+
 namespace {
 
 inline std::uint64_t loadWord(const std::uint8_t* p) {
@@ -93,3 +95,5 @@ const ErasureKernels& genericErasureKernels() {
     static constexpr ErasureKernels kernels{GenericXor::xor2, GenericXor::xorInto, Kernels::encodeRow, Kernels::encodeBlocks};
     return kernels;
 }
+
+}  // namespace kestrava::transport

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+namespace kestrava::transport {
+
 namespace {
 
 // Truncation toward zero without the undefined conversion of NaN or out-of-range values.
@@ -60,3 +62,5 @@ std::uint32_t writeFrameHeader(const FrameHeaderFields& f, std::uint8_t* out) {
     bits.put(f.sampleCount & 0xFFFFu, 16);
     return bits.bytesUsed();
 }
+
+}  // namespace kestrava::transport

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace kestrava::transport {
+
 // The header in front of every frame packet: version byte, flags byte and the bit-packed fields.
 //
 //  byte 0   version (low 8 bits of the codec version)
@@ -63,3 +65,5 @@ std::uint32_t frameLevelField(float level);
 // The 20-bit GPS offset field: the offset times 16 - 2^-16 in single precision, truncated toward
 // zero, modulo 2^20. NaN gives 0; offsets beyond the 64-bit range saturate before the modulo.
 std::uint32_t gpsOffsetField(float offset);
+
+}  // namespace kestrava::transport

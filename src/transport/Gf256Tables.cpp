@@ -1,5 +1,7 @@
 #include "transport/Gf256Tables.h"
 
+namespace kestrava::transport {
+
 namespace {
 
 constexpr std::array<std::uint8_t, 65536> makeTable(bool divide) {
@@ -17,3 +19,5 @@ static_assert(gfExpTable[255] == 1 && gfExpTable[510] == 1 && gfExpTable[511] ==
 
 constexpr std::array<std::uint8_t, 65536> gf256MulTable = makeTable(false);
 constexpr std::array<std::uint8_t, 65536> gf256DivTable = makeTable(true);
+
+}  // namespace kestrava::transport

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+namespace kestrava::transport {
+
 // GF(256) with the field polynomial x^8 + x^7 + x^2 + x + 1 (0x187) and generator 2.
 // Every table is constant data built by the compiler: shared by all coders, never written or freed.
 
@@ -59,3 +61,5 @@ constexpr int gf256Weight(unsigned e) {
 extern const std::array<std::uint8_t, 65536> gf256MulTable;
 // gf256DivTable[256 * a + b] = b / a; row 0 (division by zero) and column 0 are zero.
 extern const std::array<std::uint8_t, 65536> gf256DivTable;
+
+}  // namespace kestrava::transport

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace kestrava::transport {
+
 namespace TRP {
 
 // Queueing priority of a transport packet. Frames are never dropped by the send pacing; recovery
@@ -22,3 +24,5 @@ public:
 };
 
 }  // namespace TRP
+
+}  // namespace kestrava::transport

@@ -2,6 +2,8 @@
 
 #include "transport/BitWriter.h"
 
+namespace kestrava::transport {
+
 void writeRecoveryHeader(const RecoveryHeaderFields& f, std::uint8_t* out) {
     out[0] = static_cast<std::uint8_t>(f.version);
     BitWriter bits(out, 8);
@@ -13,3 +15,5 @@ void writeRecoveryHeader(const RecoveryHeaderFields& f, std::uint8_t* out) {
     bits.put(f.overhead & 0xFFu, 8);
     bits.put(0, 7);
 }
+
+}  // namespace kestrava::transport

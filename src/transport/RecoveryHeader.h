@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace kestrava::transport {
+
 // The header in front of every recovery block; the block follows at byte 11.
 //
 //  byte 0   version (low 8 bits of the codec version at the close of the group)
@@ -30,3 +32,5 @@ struct RecoveryHeaderFields {
 
 // Writes the 11 header bytes to out.
 void writeRecoveryHeader(const RecoveryHeaderFields& fields, std::uint8_t* out);
+
+}  // namespace kestrava::transport

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace kestrava::transport {
+
 namespace {
 // A run of oversized groups is reported at its first group and then once per this many groups.
 constexpr std::uint32_t tooLargeReportEvery = 1024;
@@ -94,3 +96,5 @@ void RedundancyGroup::sendRecoveryPackets(std::uint32_t sampleCount) {
         sink.enqueue(packet, packetBytes, TRP::Priority::Redundancy);
     }
 }
+
+}  // namespace kestrava::transport

@@ -8,6 +8,8 @@
 
 class KestravaInstanceConfig;
 
+namespace kestrava::transport {
+
 // Collects copies of consecutive frame packets and, when k of them are held, queues m recovery
 // packets behind the frame that closed the group (priority Redundancy). k and m are read from
 // the engine settings at every frame; with either out of range (k < 1, m < 1, k + m > 256)
@@ -63,3 +65,5 @@ private:
     std::uint32_t tooLargeRun = 0;  // consecutive groups whose packets were too large
     ErasureCoder coder;
 };
+
+}  // namespace kestrava::transport

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <random>
 
+namespace kestrava::transport {
+
 namespace {
 
 std::uint32_t drawFromSystem() {
@@ -67,3 +69,5 @@ std::uint32_t TRPSender::sendFrame(const std::uint8_t* payload, std::int32_t ver
     if (group != nullptr) group->addFrame(frameBuffer, length, framePosition, sampleCount);
     return length;
 }
+
+}  // namespace kestrava::transport

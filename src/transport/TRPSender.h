@@ -10,6 +10,8 @@
 
 class KestravaInstanceConfig;
 
+namespace kestrava::transport {
+
 // The transport sender of an encoder: puts the frame header in front of each coded frame, queues
 // the packet into a PacketSink with priority Frame, keeps a copy in the current redundancy group
 // (whose recovery packets follow the frame that closes it) and numbers the samples of the stream.
@@ -58,3 +60,5 @@ private:
     std::unique_ptr<RedundancyGroup> group;
     alignas(64) std::uint8_t frameBuffer[maxPacketBytes] = {};
 };
+
+}  // namespace kestrava::transport

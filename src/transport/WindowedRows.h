@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 
+namespace kestrava::transport {
+
 // The windowed accumulation of recovery rows 1 .. m - 1, written once for both builds. Bit-row
 // e_i of element (r - 1, j) selects the data sub-blocks that go into sub-block i of recovery
 // block r. Each half (window) of a data block is combined into all sixteen XOR patterns of its
@@ -274,3 +276,5 @@ struct WindowedRows {
         accumulateWindowedPasses<Xor>(workspace, k, m, elements, elementStride, dataBlocks, rows, s, 0, s);
     }
 };
+
+}  // namespace kestrava::transport

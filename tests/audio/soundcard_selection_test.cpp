@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+using kestrava::transport::TRPSender;
+
 namespace {
 
 // The stream part of a fake sound-card source: records the requests it gets. (A member, not a

@@ -10,6 +10,8 @@
 
 #include <random>
 
+using kestrava::codec::entropy::EntropyCoder;
+
 using namespace streamdecoder;
 
 namespace {

@@ -15,6 +15,10 @@
 #include <random>
 #include <sstream>
 
+using kestrava::transport::TRPSender;
+
+using kestrava::codec::entropy::EntropyCoder;
+
 using namespace streamdecoder;
 
 namespace {

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace TRP = kestrava::transport::TRP;
+
 using Networking::NetworkInterface;
 using Networking::NetworkInterfaceCache;
 using nettest::NamespaceThread;

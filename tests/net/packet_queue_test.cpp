@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+namespace TRP = kestrava::transport::TRP;
+
 using Networking::PacketQueue;
 using Networking::SenderSlot;
 using TRP::Priority;

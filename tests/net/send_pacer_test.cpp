@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+namespace TRP = kestrava::transport::TRP;
+
 using Networking::PacketQueue;
 using Networking::RateLimiterInputs;
 using Networking::SendPacer;

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace TRP = kestrava::transport::TRP;
+
 using Networking::ResolveResult;
 using Networking::Sender;
 using nettest::UdpReceiver;

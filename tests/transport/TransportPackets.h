@@ -96,13 +96,13 @@ inline std::optional<Bytes> unpad(Bytes block) {
 
 struct Queued {
     Bytes bytes;
-    TRP::Priority priority;
-    bool isRecovery() const { return priority == TRP::Priority::Redundancy; }
+    kestrava::transport::TRP::Priority priority;
+    bool isRecovery() const { return priority == kestrava::transport::TRP::Priority::Redundancy; }
 };
 
-class RecordingSink final : public TRP::PacketSink {
+class RecordingSink final : public kestrava::transport::TRP::PacketSink {
 public:
-    void enqueue(const std::uint8_t* data, std::uint32_t length, TRP::Priority priority) override {
+    void enqueue(const std::uint8_t* data, std::uint32_t length, kestrava::transport::TRP::Priority priority) override {
         packets.push_back({Bytes(data, data + length), priority});
     }
     std::vector<Queued> packets;

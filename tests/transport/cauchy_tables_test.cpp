@@ -9,6 +9,13 @@
 #include <memory>
 #include <set>
 
+using kestrava::transport::ErasureCoder;
+using kestrava::transport::cauchyColumnStart;
+using kestrava::transport::cauchyColumnValues;
+using kestrava::transport::cauchyFirstColumn;
+using kestrava::transport::cauchyFixedRows;
+using kestrava::transport::cauchyRowValues;
+
 using reference::Bytes;
 
 namespace {

@@ -10,6 +10,12 @@
 #include <random>
 #include <string>
 
+using kestrava::transport::ErasureCoder;
+using kestrava::transport::ErasureKernels;
+using kestrava::transport::avx2ErasureKernels;
+using kestrava::transport::genericErasureKernels;
+using kestrava::transport::xorBlocks;
+
 using reference::Bytes;
 
 namespace {

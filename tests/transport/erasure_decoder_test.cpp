@@ -11,6 +11,8 @@
 #include <random>
 #include <string>
 
+using kestrava::transport::ErasureCoder;
+
 using reference::Bytes;
 
 namespace {

@@ -10,6 +10,9 @@
 #include <limits>
 #include <string>
 
+namespace TRP = kestrava::transport::TRP;
+using kestrava::transport::TRPSender;
+
 using namespace transporttest;
 
 namespace {

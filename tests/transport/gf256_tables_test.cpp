@@ -3,6 +3,12 @@
 
 #include <gtest/gtest.h>
 
+using kestrava::transport::gf256DivTable;
+using kestrava::transport::gf256MulTable;
+using kestrava::transport::gf256Weight;
+using kestrava::transport::gfExpTable;
+using kestrava::transport::gfLogTable;
+
 TEST(Gf256Tables, ProductAndQuotientTablesMatchPolynomialArithmetic) {
     for (unsigned a = 0; a < 256; ++a) {
         for (unsigned b = 0; b < 256; ++b) {

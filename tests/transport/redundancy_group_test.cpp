@@ -9,6 +9,9 @@
 
 #include <string>
 
+using kestrava::transport::RedundancyGroup;
+using kestrava::transport::TRPSender;
+
 using namespace transporttest;
 
 namespace {

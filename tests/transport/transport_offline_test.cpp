@@ -12,6 +12,8 @@
 #include <random>
 #include <string>
 
+using kestrava::transport::TRPSender;
+
 using namespace transporttest;
 
 namespace {

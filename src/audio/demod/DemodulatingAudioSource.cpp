@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
+using kestrava::transport::TRPSender;
+
 namespace {
 
 constexpr std::uint64_t secondsPerHour = 3600;

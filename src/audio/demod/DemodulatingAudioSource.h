@@ -35,7 +35,7 @@ public:
     static constexpr float fullPilotLevel = 0.18f;
 
     // Starts the demodulator thread (after the feed thread that the base starts).
-    DemodulatingAudioSource(TRPSender* sender, KestravaInstanceConfig* config, std::unique_ptr<EncodeStep> encodeStep);
+    DemodulatingAudioSource(kestrava::transport::TRPSender* sender, KestravaInstanceConfig* config, std::unique_ptr<EncodeStep> encodeStep);
     // Stops and joins the demodulator thread; the base then stops the feed thread. The owner has
     // stopped the callbacks before.
     ~DemodulatingAudioSource() override;

@@ -1,5 +1,7 @@
 #include "codec/entropy/BitWriter.h"
 
+namespace kestrava::codec::entropy {
+
 void BitWriter::reset(std::uint8_t* buffer) {
     byteIndex = 0;
     bitCount = 0;
@@ -25,3 +27,5 @@ void BitWriter::writeBits(std::uint8_t* buffer, std::uint64_t value, std::uint32
         remaining -= take;
     }
 }
+
+}  // namespace kestrava::codec::entropy

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace kestrava::codec::entropy {
+
 // Writing position of one entropy-coded stream. The byte buffer is not part of the writer: each
 // write is given it. Fields go most significant bit first; the first bit of a stream is bit 7
 // of byte 0.
@@ -33,3 +35,5 @@ struct BitWriter {
     // Bytes of the stream written since the last reset.
     std::uint32_t byteCount() const { return std::uint32_t(byteIndex) + (bitCount > 0 ? 1u : 0u); }
 };
+
+}  // namespace kestrava::codec::entropy

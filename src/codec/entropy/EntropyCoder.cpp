@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <bit>
 
+namespace kestrava::codec::entropy {
+
 namespace {
 
 // |v| in two's complement, as unsigned: the most negative value keeps its sign bit.
@@ -239,3 +241,5 @@ std::uint32_t EntropyCoder::encodeLegacyAux(const std::int32_t* values, std::uin
                                             std::uint32_t capacity) {
     return encodeLegacyStream(values, count, buffer, capacity, true);
 }
+
+}  // namespace kestrava::codec::entropy

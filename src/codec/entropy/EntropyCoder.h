@@ -10,6 +10,8 @@
 
 class KestravaInstanceConfig;
 
+namespace kestrava::codec::entropy {
+
 // The entropy coder of one audio source: turns arrays of signed level codes into byte-aligned
 // streams that start with their own table header, are written most significant bit first and end
 // with zero bits up to the next byte. Streams carry no length, count or end mark.
@@ -74,3 +76,5 @@ private:
 
     std::int32_t escapeBits = 0;
 };
+
+}  // namespace kestrava::codec::entropy

@@ -2,6 +2,8 @@
 
 #include "logging/KestravaInstanceConfig.h"
 
+namespace kestrava::codec::entropy {
+
 namespace EntropyMessages {
 
 void logError(KestravaInstanceConfig* config, std::string_view text) {
@@ -19,3 +21,5 @@ void logTooManyBytes(KestravaInstanceConfig* config, std::uint32_t bytes, std::u
 }
 
 }  // namespace EntropyMessages
+
+}  // namespace kestrava::codec::entropy

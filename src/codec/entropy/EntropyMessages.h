@@ -5,6 +5,8 @@
 
 class KestravaInstanceConfig;
 
+namespace kestrava::codec::entropy {
+
 // The entropy coder's messages. The configuration may be missing (tools, benchmarks): then
 // nothing is reported.
 namespace EntropyMessages {
@@ -24,3 +26,5 @@ void postBitstreamError(KestravaInstanceConfig* config);
 void logTooManyBytes(KestravaInstanceConfig* config, std::uint32_t bytes, std::uint32_t capacity);
 
 }  // namespace EntropyMessages
+
+}  // namespace kestrava::codec::entropy

@@ -2,6 +2,8 @@
 
 #include "codec/entropy/EntropyMessages.h"
 
+namespace kestrava::codec::entropy {
+
 HuffmanBuilder::HuffmanBuilder(KestravaInstanceConfig* config_) : config(config_) {}
 
 bool HuffmanBuilder::configure(std::int32_t r) {
@@ -86,3 +88,5 @@ void HuffmanBuilder::assignCodes(HuffmanNode* node, std::uint64_t code, std::uin
     node->hasCode = true;
     codeTable[std::size_t(node->symbol + tableOffset)] = SymbolCode{code, length};
 }
+
+}  // namespace kestrava::codec::entropy

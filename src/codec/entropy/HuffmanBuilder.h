@@ -10,6 +10,8 @@
 
 class KestravaInstanceConfig;
 
+namespace kestrava::codec::entropy {
+
 // The code of the codec-version-0 streams: alphabet -(r+1)..r+1 whose outermost symbols are the
 // escapes, a 16-bin histogram of magnitudes and the Huffman code built from its scaled counts.
 // The build's order and tie-breaks are part of the stream format.
@@ -53,3 +55,5 @@ private:
 
     SortedList list;
 };
+
+}  // namespace kestrava::codec::entropy

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace kestrava::codec::entropy {
+
 // One node of a code tree: a leaf has no children and carries its symbol and, once assigned,
 // its code; an inner node has both children and symbol 0.
 struct HuffmanNode {
@@ -14,3 +16,5 @@ struct HuffmanNode {
 
     bool isLeaf() const { return left == nullptr && right == nullptr; }
 };
+
+}  // namespace kestrava::codec::entropy

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace kestrava::codec::entropy {
+
 // An open subtree of the wide tree build. Sequences are unique within a build, so the queue
 // order (weight, then sequence) is total and independent of the heap's layout.
 struct HuffmanQueueEntry {
@@ -18,3 +20,5 @@ struct HuffmanQueueOrder {
         return a.weight > b.weight || (a.weight == b.weight && a.sequence > b.sequence);
     }
 };
+
+}  // namespace kestrava::codec::entropy

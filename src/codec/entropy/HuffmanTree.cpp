@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+namespace kestrava::codec::entropy {
+
 namespace {
 
 std::int64_t clampTo(std::int64_t x, std::int64_t low, std::int64_t high) { return x < low ? low : (x > high ? high : x); }
@@ -184,3 +186,5 @@ void HuffmanTree::assignCodes(HuffmanNode* node, std::uint64_t code, std::uint32
     node->hasCode = true;
     codeTable[std::size_t(node->symbol + tableOffset)] = SymbolCode{code, length};
 }
+
+}  // namespace kestrava::codec::entropy

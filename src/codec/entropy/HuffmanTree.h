@@ -11,6 +11,8 @@
 
 class KestravaInstanceConfig;
 
+namespace kestrava::codec::entropy {
+
 // Code of the streams of codec versions 1 and later, built from the scaled counts of the wide
 // histogram alone: every magnitude of a non-empty bin gets a weight from a clipped linear profile
 // of the bin, both signs alike; the escapes +-255 and the run escape 256 join. Every integer step,
@@ -46,3 +48,5 @@ private:
     boost::container::static_vector<HuffmanQueueEntry, capacity> queue;
     boost::container::static_vector<HuffmanQueueEntry, capacity> merged;
 };
+
+}  // namespace kestrava::codec::entropy

@@ -2,6 +2,8 @@
 
 #include "platform/CpuFeatures.h"
 
+namespace kestrava::codec::entropy {
+
 namespace MagnitudeCounts {
 
 namespace {
@@ -34,3 +36,5 @@ const Routines& routines() {
 }
 
 }  // namespace MagnitudeCounts
+
+}  // namespace kestrava::codec::entropy

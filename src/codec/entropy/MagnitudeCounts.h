@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+namespace kestrava::codec::entropy {
+
 // Counting the magnitudes of a stream's values, the first step of both histogram headers. Two
 // builds, the generic reference and an AVX2 one, chosen once; both give identical counts.
 // A magnitude is |v| in two's complement taken unsigned (the most negative value is 2^31).
@@ -31,3 +33,5 @@ void countWideAvx2(const std::int32_t* values, std::uint32_t count, std::array<s
 const Routines& routines();
 
 }  // namespace MagnitudeCounts
+
+}  // namespace kestrava::codec::entropy

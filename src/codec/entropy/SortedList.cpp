@@ -1,5 +1,7 @@
 #include "codec/entropy/SortedList.h"
 
+namespace kestrava::codec::entropy {
+
 bool SortedList::append(std::uint32_t weight, HuffmanNode* node) {
     if (full()) return false;
     slots[slot(count)] = Entry{weight, node};
@@ -29,3 +31,5 @@ SortedList::Entry SortedList::takeLast() {
     --count;
     return slots[slot(count)];
 }
+
+}  // namespace kestrava::codec::entropy

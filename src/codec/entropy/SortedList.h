@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 
+namespace kestrava::codec::entropy {
+
 // Work list of the legacy code build: a ring of entries whose weights do not decrease from the
 // first entry to the last. Removing the first entry moves nothing; an insertion moves only the
 // entries behind it.
@@ -43,3 +45,5 @@ private:
     std::int32_t count = 0;
     std::int32_t start = 0;
 };
+
+}  // namespace kestrava::codec::entropy

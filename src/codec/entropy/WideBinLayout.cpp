@@ -1,5 +1,7 @@
 #include "codec/entropy/WideBinLayout.h"
 
+namespace kestrava::codec::entropy {
+
 WideBinLayout::WideBinLayout(std::int32_t rate) {
     const std::uint32_t r = rate < 0 ? 0u : std::uint32_t(rate);
     const std::uint32_t shifted = r >> 6;
@@ -15,3 +17,5 @@ WideBinLayout::WideBinLayout(std::int32_t rate) {
         ++binCount;
     }
 }
+
+}  // namespace kestrava::codec::entropy

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+namespace kestrava::codec::entropy {
+
 // Bins of the wide histogram over the magnitudes 0..254 for a bit rate: bins 0..k one magnitude
 // wide, k = max(2, (rate >> 6) - 2) with a negative rate taken as 0; each later bin as wide as
 // the two before it together. The layout ends with the bin that reaches 254 (cut off there) or
@@ -17,3 +19,5 @@ struct WideBinLayout {
     std::array<std::uint32_t, maxBins> first{};  // first magnitude of each bin
     std::array<std::uint32_t, maxBins> width{};  // layout width, also of the cut last bin
 };
+
+}  // namespace kestrava::codec::entropy

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+using kestrava::codec::entropy::EntropyCoder;
+
 std::uint32_t AudioPayload::code(EntropyCoder& coder, const Request& request, const std::int32_t* values,
                                  std::uint32_t count, std::uint8_t* destination, std::uint32_t capacity, bool third) {
     if (request.codecVersion == 0) {

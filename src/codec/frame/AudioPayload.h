@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-class EntropyCoder;
+namespace kestrava::codec::entropy { class EntropyCoder; }
 
 // The audio payload: the last section of a coded frame, the entropy-coded level codes of the
 // block's three channels. The two main channels go either jointly (one stream of 2n values) or
@@ -48,11 +48,11 @@ public:
     // not be sent: n out of 1..8192, a plane shorter than n, S beyond the buffer, or the joint
     // or third-channel stream failed (the coder has logged why). A failed difference attempt
     // only leaves the joint form standing.
-    bool encode(const Planes& planes, const Request& request, EntropyCoder& coder, std::uint8_t* frameBuffer,
+    bool encode(const Planes& planes, const Request& request, kestrava::codec::entropy::EntropyCoder& coder, std::uint8_t* frameBuffer,
                 Result& result);
 
 private:
-    std::uint32_t code(EntropyCoder& coder, const Request& request, const std::int32_t* values, std::uint32_t count,
+    std::uint32_t code(kestrava::codec::entropy::EntropyCoder& coder, const Request& request, const std::int32_t* values, std::uint32_t count,
                        std::uint8_t* destination, std::uint32_t capacity, bool third);
 
     std::array<std::int32_t, 2 * maxSampleCount> jointCodes;

@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <cmath>
 
+using kestrava::codec::entropy::EntropyCoder;
+
 namespace {
 constexpr std::uint32_t interpolatedRate = 176400;
 }

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <memory>
 
-class EntropyCoder;
+namespace kestrava::codec::entropy { class EntropyCoder; }
 class FrameSender;
 class GpsStamper;
 class KestravaInstanceConfig;
@@ -73,7 +73,7 @@ private:
     KestravaInstanceConfig* const config;
     FrameSender* const sender;
     GpsStamper* const gps;
-    std::unique_ptr<EntropyCoder> coder;
+    std::unique_ptr<kestrava::codec::entropy::EntropyCoder> coder;
     std::unique_ptr<AudioPayload> payload;
     bool reportedRate = false;
     bool reportedVersion = false;

@@ -31,7 +31,7 @@ public:
 
     KestravaInstanceConfig* config;
     float bitRate = 1187.5f;
-    BitWriter writer;
+    kestrava::codec::entropy::BitWriter writer;
     float power = 0.0f;
     float sineTable[4098];
     float periodI[2] = {};

@@ -10,6 +10,8 @@
 #include <bit>
 #include <cstring>
 
+using kestrava::codec::entropy::EntropyCoder;
+
 std::uint8_t ResetPacket::compressNoiseLevel(std::int32_t noiseLevel) {
     std::int32_t v = noiseLevel;
     for (std::int32_t t = 8192; t >= 32; t /= 2) {

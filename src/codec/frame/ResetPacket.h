@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-class EntropyCoder;
+namespace kestrava::codec::entropy { class EntropyCoder; }
 
 // The reset block at the start of a frame that resynchronises the decoder: stream parameters,
 // then one channel record per main channel (captured by ResetCapture), in Plus mode in the short
@@ -42,7 +42,7 @@ public:
     // Writes the block at out (at least maxLength bytes) and returns its length; 0 when no
     // generation is given (nothing written). The first non-null generation in the order double,
     // float, legacy is used.
-    static std::uint32_t prepare(const Inputs& inputs, const Generations& generations, EntropyCoder& coder,
+    static std::uint32_t prepare(const Inputs& inputs, const Generations& generations, kestrava::codec::entropy::EntropyCoder& coder,
                                  std::uint8_t* out);
 
     // The rate block's noise byte: halves the excess above 8192, 4096, ..., 32 in turn.

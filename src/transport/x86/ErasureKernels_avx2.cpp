@@ -8,6 +8,8 @@
 
 #include <cstring>
 
+namespace kestrava::transport {
+
 namespace {
 
 inline std::uint64_t loadWord(const std::uint8_t* p) {
@@ -74,3 +76,5 @@ const ErasureKernels& avx2ErasureKernels() {
     static constexpr ErasureKernels kernels{Avx2Xor::xor2, Avx2Xor::xorInto, Kernels::encodeRow, Kernels::encodeBlocks};
     return kernels;
 }
+
+}  // namespace kestrava::transport

@@ -55,12 +55,12 @@ struct CoderWithMessages {
 
     KestravaInstanceConfig config{192000, 2040};
     std::shared_ptr<CapturedLog> log = std::make_shared<CapturedLog>();
-    std::unique_ptr<EntropyCoder> coder = std::make_unique<EntropyCoder>(&config);
+    std::unique_ptr<kestrava::codec::entropy::EntropyCoder> coder = std::make_unique<kestrava::codec::entropy::EntropyCoder>(&config);
 };
 
 inline std::vector<std::uint8_t> bytesOf(const std::uint8_t* data, std::uint32_t n) { return {data, data + n}; }
 
-inline std::string bitsOf(const SymbolCode& c) {
+inline std::string bitsOf(const kestrava::codec::entropy::SymbolCode& c) {
     std::string s;
     for (std::uint32_t i = c.length; i-- > 0;) s += ((c.code >> i) & 1u) ? '1' : '0';
     return s;

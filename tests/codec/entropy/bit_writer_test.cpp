@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 
+using kestrava::codec::entropy::BitWriter;
+
 TEST(BitWriter, ByteBoundaryIsCrossedOnlyByTheNextBitWhichZeroesItsByteFirst) {
     std::array<std::uint8_t, 4> buffer;
     buffer.fill(0xFF);

@@ -13,6 +13,9 @@
 #include <string>
 #include <vector>
 
+using kestrava::codec::entropy::HuffmanTree;
+using kestrava::codec::entropy::SymbolCode;
+
 namespace {
 
 std::map<int, std::string> codesOf(const HuffmanTree& tree) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+using kestrava::codec::entropy::EntropyCoder;
+
 using namespace streamtest;
 
 namespace {

@@ -9,6 +9,8 @@
 #include <random>
 #include <vector>
 
+namespace MagnitudeCounts = kestrava::codec::entropy::MagnitudeCounts;
+
 using namespace MagnitudeCounts;
 
 TEST(MagnitudeCounts, Avx2BuildCountsLikeTheReference) {

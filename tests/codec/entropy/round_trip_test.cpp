@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+using kestrava::codec::entropy::EntropyCoder;
+
 using namespace streamtest;
 
 TEST(EntropyRoundTrip, RunLengthStreamsDecodeExactly) {

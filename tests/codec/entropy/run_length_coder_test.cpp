@@ -11,6 +11,9 @@
 #include <utility>
 #include <vector>
 
+using kestrava::codec::entropy::EntropyCoder;
+using kestrava::codec::entropy::WideBinLayout;
+
 using namespace streamtest;
 
 namespace {

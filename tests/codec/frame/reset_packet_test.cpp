@@ -11,6 +11,8 @@
 #include <memory>
 #include <vector>
 
+using kestrava::codec::entropy::EntropyCoder;
+
 namespace {
 
 struct ResetPacketTest : testing::Test {

@@ -3,6 +3,8 @@
 
 #include <immintrin.h>
 
+namespace kestrava::codec::entropy {
+
 namespace MagnitudeCounts {
 
 void count16Avx2(const std::int32_t* values, std::uint32_t count, std::array<std::uint64_t, 16>& bins) {
@@ -65,3 +67,5 @@ void countWideAvx2(const std::int32_t* values, std::uint32_t count, std::array<s
 }
 
 }  // namespace MagnitudeCounts
+
+}  // namespace kestrava::codec::entropy
