@@ -25,6 +25,7 @@ constexpr Command commands[] = {
     {"encode", runEncodeCommand, "encode a composite signal from stdin into packets"},
     {"test-signal", runTestSignalCommand, "write a composite test signal to stdout"},
     {"help-text", runHelpTextCommand, "print the mark and help text of an identifier"},
+    {"export-texts", runExportTextsCommand, "write the translatable texts to DIR/Export.lml"},
 };
 
 void usage(std::FILE* out) {
@@ -33,6 +34,13 @@ void usage(std::FILE* out) {
 }
 
 }  // namespace
+
+bool wantsHelp(int argc, char** argv) {
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
+    }
+    return false;
+}
 
 int commandNotAvailable(const char* name) {
     std::fprintf(stderr, "kestrava-tool: '%s' is not available in this build yet\n", name);
