@@ -76,14 +76,16 @@ TEST(HttpRequest, FindsTheWebSocketKey) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.headers);
         HttpRequest r;
-        ASSERT_TRUE(parseHttpRequest(std::string("GET /x HTTP/1.1\r\n") + c.headers + "\r\n", r));
+        const std::string text = std::string("GET /x HTTP/1.1\r\n") + c.headers + "\r\n";  // the views point into it
+        ASSERT_TRUE(parseHttpRequest(text, r));
         EXPECT_EQ(r.webSocketKey, c.key);
         EXPECT_EQ(r.keyTooLong, c.tooLong);
     }
     // 91 characters are accepted, 92 refused.
     for (std::size_t n : {91u, 92u}) {
         HttpRequest r;
-        ASSERT_TRUE(parseHttpRequest("GET / HTTP/1.1\r\nSec-WebSocket-Key: " + std::string(n, 'k') + "\r\n\r\n", r));
+        const std::string text = "GET / HTTP/1.1\r\nSec-WebSocket-Key: " + std::string(n, 'k') + "\r\n\r\n";
+        ASSERT_TRUE(parseHttpRequest(text, r));
         EXPECT_EQ(r.keyTooLong, n > HttpRequest::maxKeyLength);
         EXPECT_EQ(r.webSocketKey.size(), n > HttpRequest::maxKeyLength ? 0u : n);
     }
