@@ -181,7 +181,8 @@ void Application::applicationThread() {
 void Application::startWebServer() {
     auto& common = static_cast<ModelCommon&>(*currentModel->modelCommon);
     std::lock_guard lock(webServerMutex);
-    currentWebServer = makeWebServer();
+    // The server reads the white-list setting itself, under the settings' lock, at every connection.
+    currentWebServer = makeWebServer(common.config->logger, [parSet = currentParSet] { return parSet->webWhiteSaveText(); });
     if (currentWebServer) currentWebServer->start(currentModel->index, common.webPort, common.webWhiteList);
 }
 

@@ -1,12 +1,45 @@
 #include "app/WebServerControl.h"
 
+#include "platform/CrashGuard.h"
+#include "logging/Logger.h"
+#include "model/InstanceTable.h"
+#include "web/HttpServer.h"
+
 namespace {
-// Until the web server exists: nothing listens.
-class AbsentWebServer : public WebServerControl {
+
+// The web server of the encoder, with the crash guard, the log and the live white list of the
+// instance behind the server's host interface.
+class EncoderWebServer : public WebServerControl, public kestrava::web::ServerHost {
 public:
-    void start(std::int32_t, std::int32_t, const std::string&) override {}
-    void stop() override {}
+    EncoderWebServer(KestravaLogger::Logger& logger_, std::function<std::string()> whiteList_)
+        : logger(logger_), whiteList(std::move(whiteList_)), server(*this, instanceTable()) {}
+    ~EncoderWebServer() override { server.stop(); }
+
+    void start(std::int32_t instanceIndex, std::int32_t port, const std::string& whiteListNow) override {
+        startWhiteList = whiteListNow;
+        kestrava::web::HttpServer::Config config;
+        config.instanceIndex = instanceIndex;
+        config.port = static_cast<std::uint16_t>(port);
+        server.start(config);
+    }
+    void stop() override { server.stop(); }
+
+    std::string whiteListText() override { return whiteList ? whiteList() : startWhiteList; }
+    void warn(std::string_view text) override { logger.log(1, KestravaLogger::Warning, text); }
+    bool runGuarded(const char* taskName, const std::function<void()>& body) override {
+        return CrashGuard::run(taskName, body);
+    }
+
+private:
+    KestravaLogger::Logger& logger;
+    std::function<std::string()> whiteList;
+    std::string startWhiteList;
+    kestrava::web::HttpServer server;
 };
+
 }  // namespace
 
-std::unique_ptr<WebServerControl> makeWebServer() { return std::make_unique<AbsentWebServer>(); }
+std::unique_ptr<WebServerControl> makeWebServer(KestravaLogger::Logger& logger,
+                                                std::function<std::string()> whiteListText) {
+    return std::make_unique<EncoderWebServer>(logger, std::move(whiteListText));
+}

@@ -1,8 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+
+namespace KestravaLogger {
+class Logger;
+}
 
 // The shell's view of an instance's web server: started with the instance index, the port and
 // the address white list, stopped before it is freed.
@@ -13,5 +18,8 @@ public:
     virtual void stop() = 0;
 };
 
-// The web server of this build.
-std::unique_ptr<WebServerControl> makeWebServer();
+// The instance's web server. It reads the live white-list setting through `whiteListText` at
+// every accepted connection (so that a changed setting takes effect at once) and warns through
+// the instance's log.
+std::unique_ptr<WebServerControl> makeWebServer(KestravaLogger::Logger& logger,
+                                                std::function<std::string()> whiteListText);
