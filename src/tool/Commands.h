@@ -14,6 +14,7 @@ int runDemodCommand(int argc, char** argv);
 int runEncodeCommand(int argc, char** argv);
 int runTestSignalCommand(int argc, char** argv);
 int runHelpTextCommand(int argc, char** argv);
+int runExportTextsCommand(int argc, char** argv);
 
 // For commands whose subsystem is not built yet: says so on standard error, exit code 2.
 int commandNotAvailable(const char* name);

@@ -25,6 +25,7 @@ constexpr Command commands[] = {
     {"encode", runEncodeCommand, "encode a composite signal from stdin into packets"},
     {"test-signal", runTestSignalCommand, "write a composite test signal to stdout"},
     {"help-text", runHelpTextCommand, "print the mark and help text of an identifier"},
+    {"export-texts", runExportTextsCommand, "write the translatable texts to DIR/Export.lml"},
 };
 
 void usage(std::FILE* out) {

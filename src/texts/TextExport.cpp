@@ -1,0 +1,108 @@
+#include "texts/TextExport.h"
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+namespace kestrava::texts {
+namespace {
+
+// "C" locale: the printable ASCII characters that are neither letters, digits nor space.
+bool isPunctuation(unsigned char c) {
+    return c > 0x20 && c < 0x7f && !(c >= '0' && c <= '9') && !(c >= 'a' && c <= 'z') && !(c >= 'A' && c <= 'Z');
+}
+
+// A key carries words when some byte outside the braces of a placeholder is neither
+// punctuation nor blank: "{0} %" and "---" have none, "(x)" has one.
+bool hasWords(std::string_view key) {
+    bool inBraces = false;
+    for (const char byte : key) {
+        const auto c = static_cast<unsigned char>(byte);
+        if (c == '{') {
+            inBraces = true;
+        } else if (c == '}') {
+            inBraces = false;
+        } else if (!inBraces && !isPunctuation(c) && c != ' ' && c != '\t') {
+            return true;
+        }
+    }
+    return false;
+}
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+FilePtr openIn(const std::filesystem::path& folder, std::vector<std::string>& refusals) {
+    const std::filesystem::path path = folder / exportFileName;
+    if (path.native().size() > maxExportPathBytes) {
+        refusals.push_back(folder.native().substr(0, 64) + "...: the path of the export file is longer than " +
+                           std::to_string(maxExportPathBytes) + " bytes");
+        return nullptr;
+    }
+    FilePtr file(std::fopen(path.c_str(), "w"));
+    if (!file) refusals.push_back(path.native() + ": " + std::strerror(errno));
+    return file;
+}
+
+}  // namespace
+
+void exportText(std::FILE* file, ExportedTextSet& exported, TranslationTable& table, std::string_view text,
+                TranslationKeyMode mode) {
+    if (file == nullptr) return;
+    std::vector<std::string> unused;
+    std::string key = makeTranslationKey(text, mode, unused);
+    if (!hasWords(key)) return;
+    if (exported.contains(key)) return;
+    const std::string& translated = table.emplace(key);
+    // The width counts bytes of the translation above 0x7f once more, as the line's readers
+    // expect; keys longer than the width are written whole.
+    std::size_t width = exportKeyWidth;
+    for (const char byte : translated)
+        if (static_cast<unsigned char>(byte) >= 0x80) ++width;
+    std::fwrite(key.data(), 1, key.size(), file);
+    for (std::size_t n = key.size(); n < width; ++n) std::fputc(' ', file);
+    std::fputs("= ", file);
+    std::fwrite(translated.data(), 1, translated.size(), file);
+    std::fputc('\n', file);
+    exported.insert(std::move(key));
+}
+
+TextExportResult exportTexts(std::span<TranslatableParam* const> params, std::span<FreeTranslatableText> freeTexts,
+                             TranslationTable& table, const std::filesystem::path& firstFolder,
+                             const std::optional<std::filesystem::path>& secondFolder) {
+    TextExportResult result;
+    ExportedTextSet exported;
+    FilePtr file = openIn(firstFolder, result.refusals);
+    std::filesystem::path folder = firstFolder;
+    if (!file && secondFolder) {
+        file = openIn(*secondFolder, result.refusals);
+        folder = *secondFolder;
+    }
+    if (file) {
+        for (const TranslatableParam* param : params) {
+            if (param->isTranslatable()) {
+                exportText(file.get(), exported, table, param->untranslatedName(), TranslationKeyMode::Numbers);
+                for (const std::string_view label : param->staticEnumerationLabels())
+                    exportText(file.get(), exported, table, label, TranslationKeyMode::Numbers);
+            }
+            if (const auto format = param->valueFormat())
+                exportText(file.get(), exported, table, *format, TranslationKeyMode::Format);
+        }
+        for (const FreeTranslatableText& free : freeTexts)
+            exportText(file.get(), exported, table, free.untranslated, TranslationKeyMode::Numbers);
+        const bool failed = std::ferror(file.get()) != 0;
+        if (std::fclose(file.release()) != 0 || failed)
+            result.refusals.push_back((folder / exportFileName).native() + ": writing failed");
+        else
+            result.written = folder / exportFileName;
+    }
+    for (TranslatableParam* param : params) param->retranslate(table);
+    for (FreeTranslatableText& free : freeTexts)
+        translateText(table, free.shown.data(), static_cast<int>(free.shown.size()), free.untranslated.c_str(),
+                      TranslationKeyMode::Numbers, true);
+    return result;
+}
+
+}  // namespace kestrava::texts
