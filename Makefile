@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 ENCODER_ARGS ?=
 
-.PHONY: deps build run test asan tsan fuzz bench clean
+.PHONY: deps build programs run test asan tsan fuzz bench clean
 
 deps:
 	./scripts/install-deps
@@ -11,10 +11,15 @@ build: deps
 	cmake --preset default
 	cmake --build --preset default -j $(JOBS)
 
+# Only the two programs, for a quick first run.
+programs: deps
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS) --target kestrava-encoder kestrava-tool
+
 # The encoder with the fake sound card playing ten seconds of the composite test signal in a loop.
 TEST_SIGNAL ?= /tmp/kestrava-test-signal.f32
 
-run: build
+run: programs
 	./build/bin/kestrava-tool test-signal --rate 192000 --seconds 10 > $(TEST_SIGNAL)
 	./build/bin/kestrava-encoder --fake-input $(TEST_SIGNAL) $(ENCODER_ARGS)
 

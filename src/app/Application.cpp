@@ -59,8 +59,9 @@ void Application::onConsoleEvent(int) {
 bool Application::buildInstance() {
     AudioInputChoice input;
     if (options.fakeInput) {
-        // Read whole before anything starts: a missing or empty file stops the start-up.
-        CompositeFileSignal file(*options.fakeInput);
+        // Read whole before anything starts: a missing, empty or unsuitable file stops the
+        // start-up, and so does a console signal while it is read.
+        CompositeFileSignal file(*options.fakeInput, &quitRequested);
         if (file.empty()) {
             std::fprintf(stderr, "Kestrava cannot start: --fake-input: %s\n", file.error().c_str());
             return false;

@@ -66,6 +66,7 @@ const char* usageText() {
            "  --web-port N          port of the web interface (1 to 65535)\n"
            "  --web-whitelist LIST  addresses allowed to reach the web interface\n"
            "  --fake-input FILE     take the input from a fake sound card that plays FILE\n"
-           "                        (float32 little-endian composite samples) in a loop\n"
+           "                        (float32 little-endian composite samples) in a loop;\n"
+           "                        a regular file of at most 256 MiB\n"
            "Stop the encoder with Ctrl+C.\n";
 }

@@ -149,8 +149,10 @@ OfflineChain::~OfflineChain() = default;
 
 const std::string& OfflineChain::error() const { return parts->error; }
 
-void OfflineChain::logToStderr() {
-    parts->config->logger.addSink(std::make_shared<KestravaLogger::StdoutLogSink>(stderr));
+void OfflineChain::logToStderr(bool everything) {
+    auto sink = std::make_shared<KestravaLogger::StdoutLogSink>(stderr);
+    if (!everything) sink->minLevel = KestravaLogger::Error;
+    parts->config->logger.addSink(sink);
     parts->config->logger.enable();
 }
 

@@ -52,8 +52,9 @@ public:
     // Demodulates and codes; frames come out as soon as whole blocks are there.
     void feed(const float* composite, std::size_t count);
 
-    // Turns on the log lines of the chain on standard error (call once, before feed()).
-    void logToStderr();
+    // Turns on the log lines of the chain on standard error (call once, before feed()): every
+    // line, or only errors.
+    void logToStderr(bool everything = true);
 
 private:
     struct Parts;

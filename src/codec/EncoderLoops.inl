@@ -69,7 +69,9 @@ inline float guardPrediction(float p, float limit, ChannelHistory<float>& h) {
             p = g;
         }
     }
-    p = clampPrediction(p, limit);
+    // A prediction that is not a number stays one, as max(min(p, limit), -limit) leaves it: its
+    // block is then not finite and never sent, so no decoder depends on how it would bound it.
+    if (p == p) p = clampPrediction(p, limit);
     h.priorPrediction = h.lastPrediction;
     h.lastPrediction = p;
     return p;

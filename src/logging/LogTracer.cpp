@@ -4,7 +4,7 @@
 
 namespace KestravaLogger {
 
-LogTracer::LogTracer(const kestrava::SystemClock& clock_) : clock(clock_), ring(ringSize) {}
+LogTracer::LogTracer(const kestrava::SystemClock&) : ring(ringSize) {}
 
 void LogTracer::writeRecord(const LogRecord& record) {
     if (record.level == Trace) {
@@ -15,12 +15,14 @@ void LogTracer::writeRecord(const LogRecord& record) {
     }
     dispatch(record);
     if (record.level > Info && count != 0) {
-        dispatch(LogRecord(TraceBegin, "", clock.now100ns()));
+        // The markers take the time of the record they follow, so the log's times never step
+        // back after the block (its records are the older context of that record).
+        dispatch(LogRecord(TraceBegin, "", record.time));
         for (int i = count; i > 0; --i) {
             dispatch(ring[(writeIndex - i + ringSize) % ringSize]);
         }
         count = 0;
-        dispatch(LogRecord(TraceEnd, "", clock.now100ns()));
+        dispatch(LogRecord(TraceEnd, "", record.time));
     }
 }
 

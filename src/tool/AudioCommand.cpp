@@ -38,11 +38,17 @@ struct Options {
     bool verbose = false;
 };
 
-int usage() {
-    std::fprintf(stderr,
+int usage(std::FILE* out = stderr) {
+    std::fprintf(out,
                  "usage: kestrava-tool audio --list [--rate HZ] [--verbose]\n"
-                 "       kestrava-tool audio --open N [--seconds S] [--rate HZ] [--fake [FILE]] [--verbose]\n");
-    return 2;
+                 "       kestrava-tool audio --open N [--seconds S] [--rate HZ] [--fake [FILE]] [--verbose]\n"
+                 "  --list       the input and output devices\n"
+                 "  --open N     a test stream on device N (-1..1000000) for S seconds (0..3600, default 2)\n"
+                 "  --rate HZ    192000 (default) or 176400\n"
+                 "  --fake       the fake sound card: silence, or FILE (float32 little-endian composite\n"
+                 "               samples, a regular file of at most 256 MiB) in a loop\n"
+                 "  --verbose    the log on standard output\n");
+    return out == stdout ? 0 : 2;
 }
 
 bool parseInt(const char* text, int& out) {
@@ -103,6 +109,7 @@ void printList(PortaudioWrapper& wrapper, KestravaInstanceConfig& config, const 
 }  // namespace
 
 int runAudioCommand(int argc, char** argv) {
+    if (wantsHelp(argc, argv)) return usage(stdout);
     Options o;
     if (!parseOptions(argc, argv, o)) return usage();
 

@@ -2,6 +2,7 @@
 // its rate control, and writes the level codes and the encoder's reconstruction of every block.
 #include "tool/Commands.h"
 
+#include "codec/BitRateRange.h"
 #include "codec/CodecSession.h"
 #include "codec/LegacyQuantizer.h"
 #include "codec/entropy/EntropyCoder.h"
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -26,16 +28,18 @@ namespace {
 
 constexpr std::uint32_t stride = 8192;
 
-void usage() {
-    std::fprintf(stderr,
+void usage(std::FILE* out = stderr) {
+    std::fprintf(out,
                  "usage: kestrava-tool code --version V --rate KBPS [--plus] [--vbr] --block N\n"
                  "  Reads blocks of three channel planes at 38,400 samples/s from standard input (float32\n"
                  "  little-endian; first main, second main, third channel, N samples each, plane after\n"
                  "  plane) and writes per block the three planes of level codes (int16 little-endian)\n"
                  "  followed by the encoder's reconstruction of the three planes (float32; the main\n"
                  "  channels' after their pre-filter).\n"
-                 "  V: codec version 0 (legacy), 1, 2 or 3. --plus and --vbr (noise level 32) are for\n"
-                 "  version 3. Rate control runs after every block with the length of the audio payload\n"
+                 "  V: codec version 0 (legacy), 1, 2 or 3. KBPS: version 0 takes 320, 340, 360, 384 or\n"
+                 "  400; versions 1 and 2 take 320..576; version 3 takes 320..1000, with --plus 160..1000.\n"
+                 "  N: 1..8192 (version 0: 1..4128). --plus and --vbr (noise level 32; needs --plus) are\n"
+                 "  for version 3, off by default. Rate control runs after every block with the length of the audio payload\n"
                  "  that the entropy coder gives (pilot phase included; no reset block, RDS section or\n"
                  "  transport header). The encoder starts without a reset packet: step factors 1\n"
                  "  (version 3: its rate's step scale).\n");
@@ -62,6 +66,10 @@ bool readExactly(void* data, std::size_t size, bool& clean) {
 }  // namespace
 
 int runCodeCommand(int argc, char** argv) {
+    if (wantsHelp(argc, argv)) {
+        usage(stdout);
+        return 0;
+    }
     long version = -1, rate = -1, block = -1;
     bool plus = false, vbr = false;
     for (int i = 0; i < argc; ++i) {
@@ -79,9 +87,10 @@ int runCodeCommand(int argc, char** argv) {
         }
     }
     if (version < 0 || version > 3) return fail("--version must be 0, 1, 2 or 3");
-    if (rate < 64 || rate > 2000) return fail("--rate must be 64..2000 kbit/s");
-    if (version == 0 && rate >= 672) return fail("codec version 0 takes rates below 672 kbit/s");
     if ((plus || vbr) && version != 3) return fail("--plus and --vbr need --version 3");
+    const std::string refusal =
+        kestrava::codec::bitRateRefusal(static_cast<std::int32_t>(version), static_cast<std::int32_t>(rate), plus);
+    if (!refusal.empty()) return fail(("--rate: " + refusal).c_str());
     if (vbr && !plus) return fail("--vbr needs --plus");
 
     KestravaInstanceConfig config{192000, 2040};

@@ -16,5 +16,9 @@ int runTestSignalCommand(int argc, char** argv);
 int runHelpTextCommand(int argc, char** argv);
 int runExportTextsCommand(int argc, char** argv);
 
+// True when the arguments ask for the command's help: "--help" or "-h" anywhere. The command
+// then prints its help, with ranges and defaults, on standard output and exits 0.
+bool wantsHelp(int argc, char** argv);
+
 // For commands whose subsystem is not built yet: says so on standard error, exit code 2.
 int commandNotAvailable(const char* name);

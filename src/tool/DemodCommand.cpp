@@ -23,9 +23,13 @@ struct Record {
 };
 static_assert(sizeof(Record) == 6 * sizeof(float));
 
-int usage() {
-    std::fprintf(stderr, "usage: kestrava-tool demod --rate HZ < composite.f32 > records.f32\n");
-    return 2;
+int usage(std::FILE* out = stderr) {
+    std::fprintf(out, "usage: kestrava-tool demod --rate HZ < composite.f32 > records.f32\n"
+                      "  HZ: the input rate, %u..%u (required). Writes records of six float32 values (left,\n"
+                      "  right, quadrature, pilot phase, RDS, composite), then prints the pilot level and the\n"
+                      "  RDS flag of the last frame on standard error (\"no pilot found\" without a frame).\n",
+                 MPXD::minSampleRate, MPXD::maxSampleRate);
+    return out == stdout ? 0 : 2;
 }
 
 bool parseRate(const char* text, std::uint32_t& rate) {
@@ -44,6 +48,7 @@ bool writeRecords(const Record* records, std::uint32_t n) {
 }  // namespace
 
 int runDemodCommand(int argc, char** argv) {
+    if (wantsHelp(argc, argv)) return usage(stdout);
     std::uint32_t rate = 0;
     if (argc != 2 || std::strcmp(argv[0], "--rate") != 0 || !parseRate(argv[1], rate)) return usage();
     if (rate < MPXD::minSampleRate || rate > MPXD::maxSampleRate) {
@@ -64,11 +69,13 @@ int runDemodCommand(int argc, char** argv) {
     std::vector<float> chunk(MPXD::hop);
     std::vector<Record> records(MPXD::hop);
     MPXD::Ring& input = demodulator->inputBuffer();
+    std::uint64_t frames = 0;
     for (;;) {
         const std::size_t got = std::fread(chunk.data(), sizeof(float), chunk.size(), stdin);
         if (got > 0) input.write(chunk.data(), static_cast<std::uint32_t>(got));
         while (input.available() >= MPXD::frameLength) {
             const std::uint32_t n = demodulator->readOutput(records.data(), MPXD::hop);
+            ++frames;
             if (!writeRecords(records.data(), n)) {
                 std::fprintf(stderr, "kestrava-tool demod: cannot write the records\n");
                 return 1;
@@ -81,6 +88,11 @@ int runDemodCommand(int argc, char** argv) {
         return 1;
     }
     std::fflush(stdout);
+    if (frames == 0) {
+        // Too short for one frame: there is no level to report, only the start value.
+        std::fprintf(stderr, "no pilot found (the input holds less than one frame of %u samples)\n", MPXD::frameLength);
+        return 0;
+    }
     const float level = std::sqrt(demodulator->pilotMeanSquare() * 2.0f);
     std::fprintf(stderr, "pilot level %.6f, RDS %s\n", static_cast<double>(level),
                  demodulator->rdsQuadrature() ? "in quadrature (flag set)" : "in phase (flag clear)");

@@ -19,10 +19,22 @@ using kestrava::codec::entropy::EntropyCoder;
 
 namespace {
 
-void usage() {
-    std::fprintf(stderr,
+void usage(std::FILE* out = stderr) {
+    std::fprintf(out,
                  "usage: kestrava-tool entropy legacy --r R --escape-bits W [--aux] --values V1,V2,...\n"
-                 "       kestrava-tool entropy rl --rate KBPS --count-bits 3|4 [--escape-bits W] --values V1,V2,...\n");
+                 "       kestrava-tool entropy rl --rate KBPS --count-bits 3|4 [--escape-bits W] --values V1,V2,...\n"
+                 "  R: 0..1048576, the legacy alphabet's largest magnitude; |V| > R is escaped.\n"
+                 "  W: 0..32 bits for an escaped magnitude (rl default 0); rl escapes |V| >= 255.\n"
+                 "  An escaped value must fit its W bits. V: 32-bit integers.\n");
+}
+
+// The first value whose escaped magnitude does not fit the escape field, if any.
+const std::int32_t* uncodable(const std::vector<std::int32_t>& values, std::int64_t escapedFrom, std::int32_t bits) {
+    for (const std::int32_t& v : values) {
+        const std::uint64_t magnitude = v < 0 ? std::uint64_t(-std::int64_t{v}) : std::uint64_t(v);
+        if (magnitude >= std::uint64_t(escapedFrom) && magnitude >= (std::uint64_t{1} << bits)) return &v;
+    }
+    return nullptr;
 }
 
 bool parseInt(const char* text, std::int32_t& out) {
@@ -97,6 +109,10 @@ bool parseOptions(int argc, char** argv, Options& o) {
 }  // namespace
 
 int runEntropyCommand(int argc, char** argv) {
+    if (wantsHelp(argc, argv)) {
+        usage(stdout);
+        return 0;
+    }
     if (argc < 1) {
         usage();
         return 2;
@@ -124,6 +140,12 @@ int runEntropyCommand(int argc, char** argv) {
     auto coder = std::make_unique<EntropyCoder>(nullptr);
     if (!coder->configureReset(legacyForm ? o.r : 0, o.escapeBits < 0 ? 0 : o.escapeBits)) {
         std::fprintf(stderr, "kestrava-tool entropy: r or escape bits out of range\n");
+        return 2;
+    }
+    const std::int32_t bits = o.escapeBits < 0 ? 0 : o.escapeBits;
+    if (const std::int32_t* bad = uncodable(o.values, legacyForm ? std::int64_t{o.r} + 1 : 255, bits)) {
+        std::fprintf(stderr, "kestrava-tool entropy: %d cannot be coded: its escaped magnitude needs more than %d bits\n",
+                     *bad, bits);
         return 2;
     }
     // Room for the longest stream: headers, and per value the longest code, escape and run code.

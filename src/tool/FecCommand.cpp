@@ -16,13 +16,14 @@ using kestrava::transport::ErasureCoder;
 
 namespace {
 
-int usage() {
-    std::fprintf(stderr,
+int usage(std::FILE* out = stderr) {
+    std::fprintf(out,
                  "usage: kestrava-tool fec --k K --m M --block B\n"
                  "  reads K x B bytes of data blocks from stdin, writes M x B bytes of recovery blocks to stdout\n"
-                 "  (1 <= K <= 256, 1 <= M <= 256, 0 <= B <= %u)\n",
+                 "  (1 <= K <= 256, 1 <= M <= 256, 0 <= B <= %u; all three required)\n"
+                 "  With K >= 2 and M >= 2, K + M must be at most 256 and B a multiple of 8.\n",
                  ErasureCoder::maxBlockBytes);
-    return 2;
+    return out == stdout ? 0 : 2;
 }
 
 bool parseCount(const char* text, long low, long high, long& value) {
@@ -35,6 +36,7 @@ bool parseCount(const char* text, long low, long high, long& value) {
 }  // namespace
 
 int runFecCommand(int argc, char** argv) {
+    if (wantsHelp(argc, argv)) return usage(stdout);
     long k = -1, m = -1, blockBytes = -1;
     for (int i = 0; i < argc; ++i) {
         long* target = std::strcmp(argv[i], "--k") == 0       ? &k

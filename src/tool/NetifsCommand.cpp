@@ -23,6 +23,12 @@ std::uint32_t choiceValue(const std::string& ipv4) {
 }  // namespace
 
 int runNetifsCommand(int argc, char** argv) {
+    if (wantsHelp(argc, argv)) {
+        std::printf("usage: kestrava-tool netifs [--all]\n"
+                    "  lists the network interfaces as the settings offer them (\"Automatic\", then each\n"
+                    "  interface with an IPv4 address); --all lists every interface with both addresses\n");
+        return 0;
+    }
     bool all = false;
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--all") == 0) {

@@ -9,6 +9,11 @@
 #include <cstring>
 
 int runParamNameCommand(int argc, char** argv) {
+    if (wantsHelp(argc, argv)) {
+        std::printf("usage: kestrava-tool param-name N...\n"
+                    "  prints the name of each parameter identifier N (a 32-bit decimal number), one per line\n");
+        return 0;
+    }
     if (argc < 1) {
         std::fprintf(stderr, "usage: kestrava-tool param-name N...\n");
         return 2;

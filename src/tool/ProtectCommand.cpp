@@ -14,16 +14,17 @@
 
 namespace {
 
-int usage() {
-    std::fprintf(stderr, "usage: kestrava-tool protect --key HEX32 < packet > protected\n"
+int usage(std::FILE* out = stderr) {
+    std::fprintf(out, "usage: kestrava-tool protect --key HEX32 < packet > protected\n"
                          "  HEX32: the stream key as 32 hexadecimal digits\n"
                          "  the packet is 1 to 2047 bytes; the output is one byte longer\n");
-    return 2;
+    return out == stdout ? 0 : 2;
 }
 
 }  // namespace
 
 int runProtectCommand(int argc, char** argv) {
+    if (wantsHelp(argc, argv)) return usage(stdout);
     std::string key;
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--key") == 0 && i + 1 < argc) {

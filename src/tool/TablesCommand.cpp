@@ -16,8 +16,8 @@
 
 namespace {
 
-void usage() {
-    std::fprintf(stderr,
+void usage(std::FILE* out = stderr) {
+    std::fprintf(out,
                  "usage: kestrava-tool tables level --gen G --class C --index I   (G 1 or 2: double levels, 3: float)\n"
                  "       kestrava-tool tables taper ROW COL                       (ROW 0..16, COL 0..31)\n"
                  "       kestrava-tool tables hamming N                           (N 6 or 16)\n");
@@ -96,6 +96,10 @@ int hamming(int argc, char** argv) {
 }  // namespace
 
 int runTablesCommand(int argc, char** argv) {
+    if (wantsHelp(argc, argv)) {
+        usage(stdout);
+        return 0;
+    }
     if (argc < 1) return fail("missing table name");
     const std::string_view table(argv[0]);
     if (table == "level") return level(argc - 1, argv + 1);

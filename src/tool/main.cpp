@@ -35,6 +35,13 @@ void usage(std::FILE* out) {
 
 }  // namespace
 
+bool wantsHelp(int argc, char** argv) {
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
+    }
+    return false;
+}
+
 int commandNotAvailable(const char* name) {
     std::fprintf(stderr, "kestrava-tool: '%s' is not available in this build yet\n", name);
     return 2;

@@ -61,7 +61,9 @@ std::uint32_t TRPSender::sendFrame(const std::uint8_t* payload, std::int32_t ver
 
     if (fullLength >= maxPacketBytes) {
         config->logger.log(1, KestravaLogger::Error, "Packet too large! {} bytes", fullLength);
-        if (fullLength > maxPacketBytes) return 0;
+        // Protection adds a byte, and receivers take at most 2048.
+        const bool grows = config->engine.streamProtection.load(std::memory_order_relaxed);
+        if (fullLength > maxPacketBytes - (grows ? 1u : 0u)) return 0;
     }
     if (payloadLength != 0) std::memcpy(frameBuffer + headerLength, payload, payloadLength);
     const auto length = static_cast<std::uint32_t>(fullLength);

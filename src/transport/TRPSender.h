@@ -42,7 +42,8 @@ public:
     // of more than 2048 bytes is never queued, and never cut: "Packet too large! {} bytes" is
     // logged, it joins no group, the position still advances (the receiver sees the gap) and
     // the result is 0, so that the caller skips rate control and resets the coder. A packet of
-    // exactly 2048 bytes is reported the same way but leaves whole.
+    // exactly 2048 bytes is reported the same way but leaves whole, unless stream protection is
+    // on: its protected form would be 2049 bytes, so it is refused like a longer one.
     std::uint32_t sendFrame(const std::uint8_t* payload, std::int32_t version, std::uint32_t payloadLength,
                             std::uint32_t sampleCount, bool resetBlock, bool differenceCoding,
                             bool thirdChannelSilent, bool sourceFlag, bool stamped, float gpsOffset,

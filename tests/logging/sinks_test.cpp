@@ -78,6 +78,19 @@ TEST_F(TracerFixture, TraceRecordsWaitForAWarningAndReplayTheLast512) {
     EXPECT_EQ(tracer.buffered(), 0);
 }
 
+TEST_F(TracerFixture, TheBlockMarkersTakeTheTimeOfTheRecordTheyFollow) {
+    send(Trace, "context");
+    send(Error, "the error");
+    t += 10'000'000;  // one second later
+    send(Info, "after");
+    const auto out = file->snapshot();
+    ASSERT_EQ(out.size(), 5u);
+    const auto time = [](const std::string& line) { return line.substr(0, 23); };
+    EXPECT_EQ(time(out[1]), time(out[0])) << out[1];  // "--------Trace"
+    EXPECT_EQ(time(out[3]), time(out[0])) << out[3];  // "--------End trace"
+    EXPECT_LT(time(out[3]), time(out[4]));
+}
+
 TEST_F(TracerFixture, ASecondWarningWithoutNewTracesReplaysNothing) {
     send(Warning, "empty ring");
     send(Trace, "context");

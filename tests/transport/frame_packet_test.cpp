@@ -198,18 +198,21 @@ TEST(FramePacket, StreamPositionStartsFromTheDrawAndWrapsAt32Bits) {
 
 TEST(FramePacket, LengthLimitNeverQueuesACutFrame) {
     // 8-byte header (version 1, unstamped) plus payload. With redundancy on (k = 2, m = 1) a
-    // refused frame must not join the group either.
+    // refused frame must not join the group either. Stream protection adds one byte and
+    // receivers take at most 2048, so with it a 2048-byte frame is refused as well.
     const struct {
         std::uint32_t fullLength;
-        bool reported, queued;
-    } cases[] = {{2047, false, true}, {2048, true, true}, {2100, true, false}};
+        bool protect, reported, queued;
+    } cases[] = {{2047, false, false, true}, {2048, false, true, true}, {2100, false, true, false},
+                 {2047, true, false, true},  {2048, true, true, false}};
     const Bytes payload(2100 - 8, 0x5A);
     for (const auto& c : cases) {
         SenderAt s(1000, 2, 1);
+        s.c.config.engine.streamProtection = c.protect;
         const std::uint32_t result = s.sender.sendFrame(payload.data(), 1, c.fullLength - 8, 2040, false, false,
                                                         false, false, false, 0, 0, 1);
         s.c.settleLog();
-        const std::string name = std::to_string(c.fullLength) + " bytes";
+        const std::string name = std::to_string(c.fullLength) + " bytes" + (c.protect ? ", protected" : "");
         const std::string message = "Packet too large! " + std::to_string(c.fullLength) + " bytes";
         EXPECT_EQ(s.c.log->count(message), c.reported ? 1u : 0u) << name;
         EXPECT_EQ(s.c.log->count("Packet too large!"), c.reported ? 1u : 0u) << name;

@@ -2,17 +2,49 @@
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
-CompositeFileSignal::CompositeFileSignal(const std::string& path) : samples(std::make_shared<std::vector<float>>()) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        errorText = "cannot open " + path;
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+CompositeFileSignal::CompositeFileSignal(const std::string& path, const std::atomic<bool>* stop)
+    : samples(std::make_shared<std::vector<float>>()) {
+    // Never blocks: a FIFO without a writer opens at once and is refused below.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        errorText = "cannot open " + path + ": " + std::strerror(errno);
         return;
     }
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::vector<char> bytes;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        errorText = "cannot read " + path + ": " + std::strerror(errno);
+    } else if (!S_ISREG(info.st_mode)) {
+        errorText = path + " is not a regular file";
+    } else if (static_cast<std::uint64_t>(info.st_size) > maxFileBytes) {
+        errorText = path + " is larger than " + std::to_string(maxFileBytes >> 20) + " MiB";
+    } else {
+        bytes.resize(static_cast<std::size_t>(info.st_size));
+        std::size_t got = 0;
+        while (got < bytes.size() && errorText.empty()) {
+            if (stop != nullptr && stop->load()) {
+                errorText = "stopped while reading " + path;
+                break;
+            }
+            const ::ssize_t n = ::read(fd, bytes.data() + got, std::min<std::size_t>(bytes.size() - got, 1 << 20));
+            if (n > 0) {
+                got += static_cast<std::size_t>(n);
+            } else if (n == 0) {
+                bytes.resize(got);  // shrank while being read
+            } else if (errno != EINTR) {
+                errorText = "cannot read " + path + ": " + std::strerror(errno);
+            }
+        }
+    }
+    ::close(fd);
+    if (!errorText.empty()) return;
     const std::size_t count = bytes.size() / sizeof(float);
     samples->resize(count);
     for (std::size_t i = 0; i < count; ++i) {

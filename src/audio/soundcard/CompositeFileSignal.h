@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -9,8 +10,13 @@
 // the fake sound card. Loading happens at construction, never on the card's worker.
 class CompositeFileSignal {
 public:
-    // Empty (and error() says why) when the file cannot be read or holds no whole sample.
-    explicit CompositeFileSignal(const std::string& path);
+    // Files are read whole into memory, so their size is bounded.
+    static constexpr std::uint64_t maxFileBytes = std::uint64_t{256} << 20;
+
+    // Empty (and error() says why) when the file cannot be read, is not a regular file (a
+    // directory, a device, a pipe), is larger than maxFileBytes, holds no whole sample, or when
+    // `stop` is set while it is read.
+    explicit CompositeFileSignal(const std::string& path, const std::atomic<bool>* stop = nullptr);
 
     bool empty() const { return samples->empty(); }
     const std::string& error() const { return errorText; }

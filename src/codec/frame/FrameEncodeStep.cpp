@@ -28,16 +28,28 @@ FrameEncodeStep::FrameEncodeStep(KestravaInstanceConfig* config_, FrameSender* s
       payload(std::make_unique<AudioPayload>()),
       packetBuffer{},
       planes{},
-      codes{} {}
+      codes{},
+      reconstruction(std::make_unique<float[]>(3 * planeStride)) {}
 
 FrameEncodeStep::~FrameEncodeStep() = default;
 
 void FrameEncodeStep::setFrameObserver(FrameObserver* observer_) {
     observer = observer_;
-    if (observer != nullptr && !reconstruction) {
-        observedInput = std::make_unique<float[]>(3 * planeStride);
-        reconstruction = std::make_unique<float[]>(3 * planeStride);
-    }
+    if (observer != nullptr && !observedInput) observedInput = std::make_unique<float[]>(3 * planeStride);
+}
+
+std::array<float, 2> FrameEncodeStep::thirdPredictions() const {
+    if (!floatEncoder) return {0.0f, 0.0f};
+    const auto& third = floatEncoder->state.histories[2];
+    return {third.lastPrediction, third.priorPrediction};
+}
+
+bool FrameEncodeStep::finiteReconstruction(const float* rebuilt, std::uint32_t m, float energy) {
+    if (!std::isfinite(energy)) return false;
+    const float* third = rebuilt + 2 * planeStride;
+    float sum = 0.0f;  // any NaN or infinity makes it NaN
+    for (std::uint32_t i = 0; i < m; ++i) sum = sum + (third[i] - third[i]);
+    return sum == 0.0f;
 }
 
 void FrameEncodeStep::logOnce(bool& flag, const char* text) {
@@ -191,7 +203,8 @@ std::int32_t FrameEncodeStep::encodeAndSendBlock(AudioSource& source, std::uint3
     float energy = 0.0f;
     std::uint32_t codeCount = 0;
     std::uint32_t silent = 1;
-    float* const rebuilt = observer != nullptr ? reconstruction.get() : nullptr;
+    // Always rebuilt: a block whose reconstruction is not finite is never sent (see below).
+    float* const rebuilt = reconstruction.get();
     if (observer != nullptr) {
         // The coders filter their input in place: keep what came in.
         for (int c = 0; c < 3; ++c) std::copy_n(planes + c * planeStride, m, observedInput.get() + c * planeStride);
@@ -202,6 +215,27 @@ std::int32_t FrameEncodeStep::encodeAndSendBlock(AudioSource& source, std::uint3
         silent = doubleEncoder->encodeBlock(planes, codes, m, &energy, &codeCount, rebuilt);
     } else {
         silent = floatEncoder->encodeBlock(planes, codes, m, &energy, &codeCount, rebuilt);
+    }
+    // The third channel's last two predictions survive a reset; a block that is not sent must
+    // leave them as the decoder has them.
+    auto restoreThirdPredictions = [this, third = thirdPredictions()] {
+        if (floatEncoder) {
+            floatEncoder->state.histories[2].lastPrediction = third[0];
+            floatEncoder->state.histories[2].priorPrediction = third[1];
+        }
+    };
+    if (!finiteReconstruction(rebuilt, m, energy)) {
+        // Far-fetched input (huge or not a number) has driven the coder beyond finite values,
+        // where decoders need not round as the encoder does: the block is not sent, and the
+        // next one starts from a reset that every decoder follows.
+        restoreThirdPredictions();
+        if (!reportedNonFinite) {
+            reportedNonFinite = true;
+            config->logger.log(1, KestravaLogger::Error,
+                               "Block not sent: the input drove the coder beyond finite values");
+        }
+        source.forceReset.store(true, std::memory_order_relaxed);
+        return -1;
     }
 
     AudioPayload::Request request;
@@ -215,6 +249,7 @@ std::int32_t FrameEncodeStep::encodeAndSendBlock(AudioSource& source, std::uint3
     const AudioPayload::Planes codePlanes{{codes, m}, {codes + planeStride, m}, {codes + 2 * planeStride, m}};
     if (!payload->encode(codePlanes, request, *coder, packetBuffer, result)) {
         // The coder has logged why; the decoder resynchronises at the next reset.
+        restoreThirdPredictions();
         source.forceReset.store(true, std::memory_order_relaxed);
         return -1;
     }
@@ -227,10 +262,12 @@ std::int32_t FrameEncodeStep::encodeAndSendBlock(AudioSource& source, std::uint3
         silent != 0, source.soundcardSourceFlag.load(std::memory_order_relaxed), stamped, offsetAt192k, stamp, peak);
     if (bytes == 0 || bytes <= r) {
         // Not sent: no rate feedback, and the next frame resynchronises the decoder.
+        restoreThirdPredictions();
         source.forceReset.store(true, std::memory_order_relaxed);
         return -1;
     }
 
+    reportedNonFinite = false;
     if (observer != nullptr) observer->frameSent(observedInput.get(), rebuilt, planeStride, m);
 
     const std::uint64_t duration = static_cast<std::uint32_t>(m * 1000000u) / source.codecSampleRate;

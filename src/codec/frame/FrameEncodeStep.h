@@ -7,6 +7,7 @@
 #include "codec/frame/RdsEncoder.h"
 #include "platform/AlignedNew.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -69,6 +70,11 @@ private:
     bool ensureGeneration(AudioSource& source, std::int32_t v);
     std::uint32_t prepareResetPacket(AudioSource& source, std::int32_t v);
     void logOnce(bool& flag, const char* text);
+    // The float coder's third-channel last and prior prediction (zeros without that coder).
+    std::array<float, 2> thirdPredictions() const;
+    // Both main energies and every third-channel sample finite. The main planes need no scan: a
+    // non-finite sample makes its channel's energy non-finite.
+    static bool finiteReconstruction(const float* rebuilt, std::uint32_t m, float energy);
 
     KestravaInstanceConfig* const config;
     FrameSender* const sender;
@@ -77,10 +83,11 @@ private:
     std::unique_ptr<AudioPayload> payload;
     bool reportedRate = false;
     bool reportedVersion = false;
+    bool reportedNonFinite = false;  // until the next sent frame
     alignas(64) std::uint8_t packetBuffer[packetCapacity];
     alignas(64) float planes[3 * planeStride];
     alignas(64) std::int32_t codes[3 * planeStride];
+    std::unique_ptr<float[]> reconstruction;  // of the block being coded
     FrameObserver* observer = nullptr;
     std::unique_ptr<float[]> observedInput;
-    std::unique_ptr<float[]> reconstruction;
 };

@@ -1,4 +1,5 @@
 #include "audio/soundcard/CompositeFileSignal.h"
+#include "audio/soundcard/CompositeTestSignal.h"
 #include "audio/soundcard/FakeSoundcardBackend.h"
 #include "audio/soundcard/FakeSoundcardStream.h"
 #include "audio/soundcard/PortaudioWrapper.h"
@@ -10,12 +11,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -144,4 +150,49 @@ TEST(FakeSoundcard, FileSignalLoopsItsLittleEndianFloats) {
     block[0] = 7.0f;
     missing(block, 1);
     EXPECT_EQ(block[0], 0.0f);
+}
+
+TEST(FakeSoundcard, FileSignalRefusesWhatIsNoRegularFileOfBoundedSize) {
+    kestrava::test::TempDir dir;
+    const std::string fifo = (dir.path() / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string large = (dir.path() / "large.f32").string();
+    std::ofstream(large, std::ios::binary).put(0);
+    std::filesystem::resize_file(large, CompositeFileSignal::maxFileBytes + 4);  // sparse
+    const struct {
+        std::string path, error;
+    } cases[] = {
+        {dir.path().string(), "is not a regular file"},
+        {fifo, "is not a regular file"},  // without a writer: must not wait for one
+        {"/dev/zero", "is not a regular file"},
+        {"/proc/self/mem", "holds no 32-bit float sample"},
+        {large, "is larger than 256 MiB"},
+    };
+    for (const auto& c : cases) {
+        const CompositeFileSignal signal(c.path);
+        EXPECT_TRUE(signal.empty()) << c.path;
+        EXPECT_NE(signal.error().find(c.error), std::string::npos) << c.path << ": " << signal.error();
+    }
+    // A stop request ends the reading.
+    const std::string small = (dir.path() / "small.f32").string();
+    std::ofstream(small, std::ios::binary).write("\0\0\0\0", 4);
+    const std::atomic<bool> stop{true};
+    const CompositeFileSignal stopped(small, &stop);
+    EXPECT_TRUE(stopped.empty());
+    EXPECT_NE(stopped.error().find("stopped while reading"), std::string::npos) << stopped.error();
+}
+
+TEST(CompositeTestSignal, PeaksWhereTheEncodersInputCheckExpectsAMultiplex) {
+    // The input check wants a sample peak of 0.99 to 1.0 within every window of a second or more.
+    for (const double rate : {128000.0, 176400.0, 192000.0, 384000.0}) {
+        CompositeTestSignal signal(rate);
+        std::vector<float> second(static_cast<std::size_t>(rate));
+        for (int s = 0; s < 3; ++s) {
+            signal.generate(second.data(), second.size());
+            float peak = 0.0f;
+            for (const float x : second) peak = std::max(peak, std::fabs(x));
+            EXPECT_GE(peak, 0.99f) << rate << " Hz, second " << s;
+            EXPECT_LE(peak, 1.0f) << rate << " Hz, second " << s;
+        }
+    }
 }

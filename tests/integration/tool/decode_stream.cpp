@@ -11,6 +11,8 @@
 #include "decoder/StreamDecoder.h"
 
 #include <bit>
+#include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -47,7 +49,15 @@ int main(int argc, char** argv) {
             options.inputRate = static_cast<std::uint32_t>(std::strtoul(argv[++i], nullptr, 10));
             if (options.inputRate < 38400) return usage();
         } else if (arg == "--skip" && hasValue) {
-            skip = std::strtoul(argv[++i], nullptr, 10);
+            const char* text = argv[++i];
+            char* end = nullptr;
+            errno = 0;
+            const long long value = std::strtoll(text, &end, 10);
+            if (end == text || *end != '\0' || errno != 0 || value < 0 || value > 2147483647) {
+                std::cerr << "kestrava-stream-decoder: --skip must be 0..2147483647 packets, not " << text << "\n";
+                return 2;
+            }
+            skip = static_cast<std::size_t>(value);
         } else if (arg == "--codes" && hasValue) {
             codesPath = argv[++i];
         } else if (arg == "--planes" && hasValue) {
@@ -106,5 +116,10 @@ int main(int argc, char** argv) {
     std::cerr << "decoded " << r.frames.size() << " frames; skipped " << r.skippedFrames << ", unreadable "
               << r.unreadableFrames << ", gaps " << r.gaps << ", rejected packets " << r.received.rejectedPackets
               << ", groups beyond repair " << r.received.groupsBeyondRepair << "\n";
+    if (r.frames.empty() && r.unreadableFrames > 0) {
+        // The plane length of a frame follows from its sample count and the input rate.
+        std::cerr << "kestrava-stream-decoder: decoded nothing: no frame fits --rate " << options.inputRate
+                  << "; was the stream coded at another input rate?\n";
+    }
     return r.unreadableFrames == 0 ? 0 : 1;
 }
