@@ -1,8 +1,10 @@
-# kestrava_library(<name> [DEPS <targets>...])
+# kestrava_library(<name> [HOT] [DEPS <targets>...])
 # One library per source folder: every .cpp of the folder (not of its sub-folders) goes in.
 # A folder without sources yet gives an interface library, so dependents link it all the same.
+# HOT: the per-sample code of the signal chain, built with -O3 in the optimised builds (the
+# numeric flags stay: no contraction, no fast-math, no host-specific code).
 function(kestrava_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "HOT" "" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/x86/*.cpp)
   # Only the x86/*_avx2.cpp kernels get the instruction set; never FMA (it changes the rounding).
   file(GLOB avx2_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/x86/*_avx2.cpp)
@@ -11,6 +13,9 @@ function(kestrava_library name)
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
     target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+    if(ARG_HOT)
+      target_compile_options(${name} PRIVATE $<$<CONFIG:RelWithDebInfo,Release>:-O3>)
+    endif()
   else()
     add_library(${name} INTERFACE)
     target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)

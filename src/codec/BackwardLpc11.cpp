@@ -10,17 +10,17 @@ namespace {
 constexpr float energyFloor = 0x1p-114f;
 constexpr std::uint32_t taperRow = 8;
 constexpr int order = BackwardLpc11::order;
-using Row = levinson_steps::Row<float, order + 1>;
+using Row = kestrava::codec::levinson_steps::Row<float, order + 1>;
 
 // Levinson-Durbin in float; only the divisor is floored, the energy is carried as it comes.
 template <int M>
 inline void levinsonFrom(const Row& prev, const float* r, float energy, float (*table)[order + 1]) {
-    const float acc = levinson_steps::backwardDot<M>(prev, r);
+    const float acc = kestrava::codec::levinson_steps::backwardDot<M>(prev, r);
     const float divisor = energy > energyFloor ? energy : energyFloor;
     const float inv = 1.0f / divisor;
     const float k = (r[M] - acc) * inv;
-    const Row row = levinson_steps::reflect<M>(prev, k);
-    levinson_steps::storeRow<M>(row, table[M]);
+    const Row row = kestrava::codec::levinson_steps::reflect<M>(prev, k);
+    kestrava::codec::levinson_steps::storeRow<M>(row, table[M]);
     if constexpr (M < order) levinsonFrom<M + 1>(row, r, (1.0f - k * k) * energy, table);
 }
 

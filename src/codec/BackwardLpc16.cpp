@@ -11,14 +11,14 @@ namespace {
 
 constexpr double smallestNormal = 0x1p-1022;
 constexpr int order = BackwardLpc16::order;
-using Row = levinson_steps::Row<double, order + 1>;
+using Row = kestrava::codec::levinson_steps::Row<double, order + 1>;
 
 template <int M>
 inline void levinsonFrom(const Row& prev, const double* r, double energy, double (*table)[order + 1]) {
-    const double s = levinson_steps::backwardDot<M>(prev, r);
+    const double s = kestrava::codec::levinson_steps::backwardDot<M>(prev, r);
     const double k = (r[M] - s) * floorReciprocal(energy, smallestNormal);
-    const Row row = levinson_steps::reflect<M>(prev, k);
-    levinson_steps::storeRow<M>(row, table[M]);
+    const Row row = kestrava::codec::levinson_steps::reflect<M>(prev, k);
+    kestrava::codec::levinson_steps::storeRow<M>(row, table[M]);
     if constexpr (M < order) levinsonFrom<M + 1>(row, r, energy * (1.0 - k * k), table);
 }
 

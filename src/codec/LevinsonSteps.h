@@ -8,7 +8,7 @@
 // indices the current row lives in registers, so the serial chain from one reflection coefficient
 // to the next carries no stores and reloads. Every sum and product keeps the plain loops' order
 // (left to right, one operation at a time); the coded stream depends on it.
-namespace levinson_steps {
+namespace kestrava::codec::levinson_steps {
 
 template <class T, std::size_t N>
 using Row = std::array<T, N>;
@@ -51,4 +51,4 @@ inline void storeRow(const Row<T, N>& a, T* tableRow) {
     storeRow<M>(a, tableRow, std::make_index_sequence<M>{});
 }
 
-}  // namespace levinson_steps
+}  // namespace kestrava::codec::levinson_steps

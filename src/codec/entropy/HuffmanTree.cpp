@@ -150,8 +150,25 @@ bool HuffmanTree::mergeInOrder(std::uint32_t sequence, HuffmanNode*& root) {
     // the merged nodes come out ordered as they are made; with the leaves sorted once, the smaller
     // of the two queue fronts is always the heap's top.
     const HuffmanQueueOrder after;
-    std::sort(queue.begin(), queue.end(),
-              [&](const HuffmanQueueEntry& a, const HuffmanQueueEntry& b) { return after(b, a); });
+    // The leaves were queued in sequence order.
+    runs.clear();
+    for (std::uint32_t i = 0; i < queue.size(); ++i) {
+        const HuffmanQueueEntry& e = queue[i];
+        if (!runs.empty()) {
+            LeafRun& last = runs.back();
+            if (e.weight == last.weight && e.sequence == last.sequence + last.length) {
+                ++last.length;
+                continue;
+            }
+        }
+        runs.push_back(LeafRun{e.weight, e.sequence, i, 1});
+    }
+    std::sort(runs.begin(), runs.end(), [](const LeafRun& a, const LeafRun& b) {
+        return a.weight < b.weight || (a.weight == b.weight && a.sequence < b.sequence);
+    });
+    merged.clear();
+    for (const LeafRun& run : runs) merged.insert(merged.end(), queue.begin() + run.start, queue.begin() + run.start + run.length);
+    std::copy(merged.begin(), merged.end(), queue.begin());
     merged.clear();
     std::size_t leaf = 0;
     std::size_t inner = 0;

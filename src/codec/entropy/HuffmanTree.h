@@ -47,6 +47,15 @@ private:
     std::array<HuffmanNode, capacity> nodeStore{};
     boost::container::static_vector<HuffmanQueueEntry, capacity> queue;
     boost::container::static_vector<HuffmanQueueEntry, capacity> merged;
+    // Leaves of equal weight with consecutive sequences (a value and its negative, a flat stretch
+    // of a bin) stay together in the queue's order, so they are sorted as one.
+    struct LeafRun {
+        std::uint32_t weight;
+        std::uint32_t sequence;
+        std::uint32_t start;
+        std::uint32_t length;
+    };
+    boost::container::static_vector<LeafRun, capacity> runs;
 };
 
 }  // namespace kestrava::codec::entropy

@@ -49,8 +49,14 @@ TEST(HuffmanTree, MatchesTheReferenceBuildForSmallAndWrappingCounts) {
             std::vector<std::uint32_t> padded(256, 0);
             std::copy(counts.begin(), counts.end(), padded.begin());
             ASSERT_TRUE(tree->build(padded.data(), c.escapes, std::uint32_t(counts.size()), c.rate, true, config.get()));
-            EXPECT_EQ(codesOf(*tree), streamtest::buildWideTree(c.rate, counts, c.escapes).codes())
-                << "rate " << c.rate << " max " << c.maxCount << " round " << round;
+            const auto expected = streamtest::buildWideTree(c.rate, counts, c.escapes).codes();
+            EXPECT_EQ(codesOf(*tree), expected) << "rate " << c.rate << " max " << c.maxCount << " round " << round;
+            // The same counts again, and after a build from other counts and rate.
+            ASSERT_TRUE(tree->build(padded.data(), c.escapes, std::uint32_t(counts.size()), c.rate, true, config.get()));
+            EXPECT_EQ(codesOf(*tree), expected);
+            ASSERT_TRUE(tree->build(padded.data(), c.escapes, 1, 320, true, config.get()));
+            ASSERT_TRUE(tree->build(padded.data(), c.escapes, std::uint32_t(counts.size()), c.rate, true, config.get()));
+            EXPECT_EQ(codesOf(*tree), expected);
         }
     }
 }
