@@ -9,15 +9,27 @@
 #include "audio/soundcard/PortaudioWrapper.h"
 #include "app/SoundcardAudioSource.h"
 #include "codec/frame/FrameEncodeStep.h"
+#include "gps/GpsTimeSync.h"
 #include "logging/KestravaInstanceConfig.h"
 #include "logging/SetupLogging.h"
 
 namespace {
 
+// The encode step of the running encoder with the GPS synchroniser it stamps from, so that the
+// audio source that owns the step owns the synchroniser too (and stops its reader with it).
+struct GpsHolder {
+    std::unique_ptr<kestrava::gps::GpsTimeSync> synchroniser;
+};
+class StampedEncodeStep : private GpsHolder, public FrameEncodeStep {
+public:
+    StampedEncodeStep(KestravaInstanceConfig& config, FrameSender* frames)
+        : GpsHolder{std::make_unique<kestrava::gps::GpsTimeSync>(config)}, FrameEncodeStep(&config, frames, synchroniser.get()) {}
+};
+
 std::unique_ptr<EncodeStep> makeEncodeStep(KestravaInstanceConfig& config, FrameSender* frames) {
     if (frames == nullptr) return nullptr;
     // A failed allocation has been reported; the source then drains its input without coding.
-    return std::unique_ptr<EncodeStep>(new FrameEncodeStep(&config, frames));
+    return std::unique_ptr<EncodeStep>(new StampedEncodeStep(config, frames));
 }
 
 // A sample history as the apply step sees it: only its rate changes.

@@ -5,6 +5,7 @@
 #include "audio/demod/MPXD.h"
 #include "codec/frame/FrameEncodeStep.h"
 #include "app/TRPFrameSender.h"
+#include "gps/ScriptedNmeaStamper.h"
 #include "logging/EngineSettings.h"
 #include "logging/KestravaInstanceConfig.h"
 #include "logging/StdoutLogSink.h"
@@ -106,6 +107,7 @@ struct OfflineChain::Parts {
     TRPSender sender;
     TRPFrameSender frameSender;
     PlaneForwarder forwarder;
+    std::unique_ptr<kestrava::gps::ScriptedNmeaStamper> gps;
     std::unique_ptr<FrameEncodeStep> step;
     std::unique_ptr<OfflineSource> source;
     std::unique_ptr<MPXD> demodulator;
@@ -136,7 +138,13 @@ OfflineChain::OfflineChain(const OfflineChainOptions& o) : parts(std::make_uniqu
     }
     p.demodulator->setSampleRate(o.inputRate);
     p.demodulator->reset();
-    p.step = std::make_unique<FrameEncodeStep>(p.config.get(), &p.frameSender);
+    if (o.nmeaSynthetic) {
+        p.gps = std::make_unique<kestrava::gps::ScriptedNmeaStamper>(*p.config, o.inputRate, kestrava::gps::SyntheticNmea());
+    } else if (o.nmea) {
+        p.gps = std::make_unique<kestrava::gps::ScriptedNmeaStamper>(*p.config, o.inputRate, *o.nmea);
+    }
+    p.config->engine.gpsTimeEncoding.store(p.gps != nullptr);
+    p.step = std::make_unique<FrameEncodeStep>(p.config.get(), &p.frameSender, p.gps.get());
     p.source = std::make_unique<OfflineSource>(p.config.get());
     p.records.resize(MPXD::hop);
     p.sink.callback = &onPacket;

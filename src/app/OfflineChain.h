@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gps/NmeaScript.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -21,6 +23,9 @@ struct OfflineChainOptions {
     std::int32_t recoveryPackets = 0;   // recovery packets per group (m)
     std::optional<std::array<std::uint8_t, 16>> key;
     float resetInterval = 5.0f;         // seconds between reset packets
+    // GPS time stamps from NMEA reads timed in stream seconds, or from a synthetic 1 Hz receiver.
+    std::optional<kestrava::gps::NmeaScript> nmea;
+    bool nmeaSynthetic = false;
 };
 
 // The encoder's chain from composite samples to transport packets without sockets: demodulator,

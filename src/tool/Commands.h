@@ -13,6 +13,7 @@ int runAudioCommand(int argc, char** argv);
 int runDemodCommand(int argc, char** argv);
 int runEncodeCommand(int argc, char** argv);
 int runTestSignalCommand(int argc, char** argv);
+int runNmeaCommand(int argc, char** argv);
 int runHelpTextCommand(int argc, char** argv);
 int runExportTextsCommand(int argc, char** argv);
 

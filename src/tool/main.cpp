@@ -24,6 +24,7 @@ constexpr Command commands[] = {
     {"demod", runDemodCommand, "demodulate a composite signal from stdin"},
     {"encode", runEncodeCommand, "encode a composite signal from stdin into packets"},
     {"test-signal", runTestSignalCommand, "write a composite test signal to stdout"},
+    {"nmea", runNmeaCommand, "print the time stamps read from an NMEA device or the system clock"},
     {"help-text", runHelpTextCommand, "print the mark and help text of an identifier"},
     {"export-texts", runExportTextsCommand, "write the translatable texts to DIR/Export.lml"},
 };
