@@ -12,16 +12,16 @@ static void BM_ProtectPacket(benchmark::State& state) {
     KestravaInstanceConfig config(192000, 2040);
     config.engine.setText(EngineSettings::TextStreamKey1, "000102030405060708090a0b0c0d0e0f");
     config.engine.streamProtection = true;
-    Networking::StreamEncryptor encryptor(&config);
+    kestrava::net::StreamEncryptor encryptor(&config);
     const auto length = static_cast<std::uint32_t>(state.range(0));
-    std::vector<std::uint8_t> packet(length, 0x5A), buffer(Networking::SenderSlot::capacity);
+    std::vector<std::uint8_t> packet(length, 0x5A), buffer(kestrava::net::SenderSlot::capacity);
     for (auto _ : state) {
         std::memcpy(buffer.data(), packet.data(), length);
-        benchmark::DoNotOptimize(encryptor.protect(buffer.data(), length, Networking::SenderSlot::capacity));
+        benchmark::DoNotOptimize(encryptor.protect(buffer.data(), length, kestrava::net::SenderSlot::capacity));
     }
     // Check after timing: byte 0 stays plain and the length grew by one.
     std::memcpy(buffer.data(), packet.data(), length);
-    if (encryptor.protect(buffer.data(), length, Networking::SenderSlot::capacity) != length + 1 || buffer[0] != 0x5A) {
+    if (encryptor.protect(buffer.data(), length, kestrava::net::SenderSlot::capacity) != length + 1 || buffer[0] != 0x5A) {
         state.SkipWithError("protection gave a wrong result");
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * length);

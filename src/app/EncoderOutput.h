@@ -25,7 +25,7 @@ public:
     kestrava::transport::TRPSender* transportSender() override { return &transport; }
 
 private:
-    Networking::Sender udp;
+    kestrava::net::Sender udp;
     kestrava::transport::TRPSender transport;
     TRPFrameSender frames;
 };

@@ -21,7 +21,7 @@ KestravaParameters::KestravaParameters(Model* owner, const char* argv0, EnginePa
         if (!encoderSettings) throw std::runtime_error("the live settings record could not be allocated");
         encoderInstance =
             std::make_unique<EncoderInstance>(*encoderSettings, *instancePaths, *config, std::move(parts));
-        networkInterfaces = std::make_unique<Networking::NetworkInterfaceCache>();
+        networkInterfaces = std::make_unique<kestrava::net::NetworkInterfaceCache>();
     } catch (...) {
         encoderInstance.reset();
         if (stopAudioLibrary) stopAudioLibrary();
@@ -34,7 +34,7 @@ std::int32_t KestravaParameters::networkInterfaceCount() {
     return static_cast<std::int32_t>(networkInterfaces->count());
 }
 
-Networking::NetworkInterface KestravaParameters::getNetworkInterface(std::int32_t n) {
+kestrava::net::NetworkInterface KestravaParameters::getNetworkInterface(std::int32_t n) {
     return networkInterfaces->at(n);
 }
 

@@ -23,7 +23,7 @@ public:
     ~KestravaParameters() override;
 
     std::int32_t networkInterfaceCount() override;
-    Networking::NetworkInterface getNetworkInterface(std::int32_t n) override;
+    kestrava::net::NetworkInterface getNetworkInterface(std::int32_t n) override;
 
     struct AlignedDelete {
         void operator()(EncoderSettings* p) const { delete p; }
@@ -34,7 +34,7 @@ public:
     std::unique_ptr<EncoderSettings, AlignedDelete> encoderSettings;
     std::unique_ptr<EncoderInstance> encoderInstance;
     // Used from web workers under the web server's mutex; it has no lock of its own.
-    std::unique_ptr<Networking::NetworkInterfaceCache> networkInterfaces;
+    std::unique_ptr<kestrava::net::NetworkInterfaceCache> networkInterfaces;
 
 private:
     std::function<void()> stopAudioLibrary;

@@ -46,7 +46,7 @@ public:
     const OfflineChain::PacketCallback* callback = nullptr;
 
 private:
-    Networking::StreamEncryptor encryptor;
+    kestrava::net::StreamEncryptor encryptor;
     std::array<std::uint8_t, TRPSender::maxPacketBytes + 1> buffer{};
 };
 

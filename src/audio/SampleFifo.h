@@ -180,7 +180,7 @@ private:
 
     // Each throttle belongs to one side's thread: the producer's messages and the consumer's.
     template <class... Args>
-    void logError(Networking::MessageThrottle& throttle, fmt::format_string<std::size_t, std::string, Args...> format,
+    void logError(kestrava::platform::MessageThrottle& throttle, fmt::format_string<std::size_t, std::string, Args...> format,
                   std::size_t n, const Args&... args) {
         if (config == nullptr) return;
         std::uint32_t heldBack = 0;
@@ -199,6 +199,6 @@ private:
     std::atomic<std::uint64_t> resetMark{0};
     std::atomic<bool> resetRequested{false};
     std::size_t pendingTail = 0;  // producer's: samples of the last frame left pending
-    Networking::MessageThrottle writeThrottle;
-    Networking::MessageThrottle readThrottle;
+    kestrava::platform::MessageThrottle writeThrottle;
+    kestrava::platform::MessageThrottle readThrottle;
 };

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-namespace Networking {
+namespace kestrava::net {
 
 // An add or erase request for one destination. For an erase only the id carries meaning.
 struct DestinationCommand {
@@ -17,4 +17,4 @@ struct DestinationCommand {
     bool erase = false;
 };
 
-}  // namespace Networking
+}  // namespace kestrava::net

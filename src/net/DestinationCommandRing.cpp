@@ -1,6 +1,6 @@
 #include "net/DestinationCommandRing.h"
 
-namespace Networking {
+namespace kestrava::net {
 
 namespace {
 std::string cut(const std::string& text) { return text.substr(0, DestinationCommand::maxTextLength); }
@@ -85,4 +85,4 @@ int DestinationCommandRing::pendingCount() const {
     return pending;
 }
 
-}  // namespace Networking
+}  // namespace kestrava::net

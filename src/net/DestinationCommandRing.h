@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <mutex>
 
-namespace Networking {
+namespace kestrava::net {
 
 // The 64-slot ring of destination commands between the controller (writer) and the
 // socket-manager thread (reader). A slot is free, pending (written, not yet taken or still being
@@ -55,4 +55,4 @@ private:
     bool closed = false;
 };
 
-}  // namespace Networking
+}  // namespace kestrava::net

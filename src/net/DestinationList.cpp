@@ -1,6 +1,6 @@
 #include "net/DestinationList.h"
 
-namespace Networking {
+namespace kestrava::net {
 
 void DestinationList::addFront(std::int32_t id, std::shared_ptr<UdpDestination> destination) {
     std::lock_guard lock(mutex);
@@ -36,4 +36,4 @@ std::vector<std::int32_t> DestinationList::ids() const {
     return result;
 }
 
-}  // namespace Networking
+}  // namespace kestrava::net

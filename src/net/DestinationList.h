@@ -9,7 +9,7 @@
 #include <mutex>
 #include <vector>
 
-namespace Networking {
+namespace kestrava::net {
 
 // The open destinations, newest first. The send thread holds the lock for one packet's pass
 // over all of them; the socket-manager thread only to insert or erase, so an erase never cuts
@@ -33,4 +33,4 @@ private:
     std::forward_list<Entry> entries;
 };
 
-}  // namespace Networking
+}  // namespace kestrava::net

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-namespace Networking {
+namespace kestrava::net {
 
 ResolveResult resolveWithSystem(const std::string& host, const std::string& port) {
     ResolveResult result;
@@ -32,4 +32,4 @@ ResolveResult resolveWithSystem(const std::string& host, const std::string& port
     return result;
 }
 
-}  // namespace Networking
+}  // namespace kestrava::net

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace Networking {
+namespace kestrava::net {
 
 struct ResolvedAddress {
     sockaddr_storage address{};
@@ -27,4 +27,4 @@ using NameResolver = std::function<ResolveResult(const std::string& host, const 
 // getaddrinfo with no flags, any family, datagram sockets.
 ResolveResult resolveWithSystem(const std::string& host, const std::string& port);
 
-}  // namespace Networking
+}  // namespace kestrava::net

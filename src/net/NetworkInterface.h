@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-namespace Networking {
+namespace kestrava::net {
 
 // One local network interface: its name, the text of its first IPv4 and first IPv6 address
 // (empty when it has none; IPv6 without a scope suffix) and its interface index (-1 unset).
@@ -14,4 +14,4 @@ struct NetworkInterface {
     std::int32_t index = -1;
 };
 
-}  // namespace Networking
+}  // namespace kestrava::net

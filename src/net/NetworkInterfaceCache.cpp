@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-namespace Networking {
+namespace kestrava::net {
 
 std::vector<NetworkInterface> NetworkInterfaceCache::listNetworkInterfaces() const {
     std::vector<NetworkInterface> list;
@@ -72,4 +72,4 @@ void NetworkInterfaceCache::findNetworkInterface(NetworkInterface& out, bool wan
     }
 }
 
-}  // namespace Networking
+}  // namespace kestrava::net

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace Networking {
+namespace kestrava::net {
 
 // The local network interfaces. The instance keeps one filled copy for the settings' choice
 // list; interface lookups for binding list afresh every time.
@@ -33,4 +33,4 @@ private:
     std::vector<NetworkInterface> interfaces;
 };
 
-}  // namespace Networking
+}  // namespace kestrava::net

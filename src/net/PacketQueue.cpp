@@ -5,7 +5,7 @@
 
 namespace TRP = kestrava::transport::TRP;
 
-namespace Networking {
+namespace kestrava::net {
 
 bool PacketQueue::push(const std::uint8_t* data, std::uint32_t length, TRP::Priority priority,
                        std::int64_t enqueueTimeNs) {
@@ -83,4 +83,4 @@ bool PacketQueue::isClosed() const {
     return closed;
 }
 
-}  // namespace Networking
+}  // namespace kestrava::net

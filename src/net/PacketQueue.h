@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <mutex>
 
-namespace Networking {
+namespace kestrava::net {
 
 // The 256-slot packet ring between the transport sender (producer) and the send thread
 // (consumer), oldest first:
@@ -60,4 +60,4 @@ private:
     bool closed = false;
 };
 
-}  // namespace Networking
+}  // namespace kestrava::net

@@ -8,7 +8,7 @@
 
 namespace TRP = kestrava::transport::TRP;
 
-namespace Networking {
+namespace kestrava::net {
 
 namespace {
 
@@ -121,4 +121,4 @@ bool SendPacer::cycle() {
     return true;
 }
 
-}  // namespace Networking
+}  // namespace kestrava::net

@@ -9,7 +9,7 @@
 
 class KestravaInstanceConfig;
 
-namespace Networking {
+namespace kestrava::net {
 
 // The values the rate limiter reads afresh in every cycle.
 struct RateLimiterInputs {
@@ -53,4 +53,4 @@ private:
     std::int32_t droppedPackets = 0;
 };
 
-}  // namespace Networking
+}  // namespace kestrava::net

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace Networking {
+namespace kestrava::net {
 
 // The clock and the pause of the send loop: the steady clock and an interruptible wait in the
 // sender, a clock the test moves in the tests.
@@ -14,4 +14,4 @@ public:
     virtual bool pause(std::int64_t ns) = 0;
 };
 
-}  // namespace Networking
+}  // namespace kestrava::net

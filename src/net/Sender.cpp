@@ -10,7 +10,7 @@
 
 namespace TRP = kestrava::transport::TRP;
 
-namespace Networking {
+namespace kestrava::net {
 
 namespace {
 
@@ -243,4 +243,4 @@ void Sender::runSocketManager() {
     }
 }
 
-}  // namespace Networking
+}  // namespace kestrava::net

@@ -22,7 +22,7 @@
 
 class KestravaInstanceConfig;
 
-namespace Networking {
+namespace kestrava::net {
 
 // The UDP output of an encoder. The transport sender queues packets (enqueue); the send thread
 // takes them oldest first, paced by the rate limiter, protects each one and sends it to every
@@ -88,7 +88,7 @@ private:
     DestinationCommandRing commands;
     std::atomic<std::int32_t> nextDestinationId{0};
     std::atomic<bool> running{true};
-    MessageThrottle queueFullThrottle;
+    kestrava::platform::MessageThrottle queueFullThrottle;
     SenderSlot sendScratch{};
 
     std::mutex jobMutex;
@@ -98,4 +98,4 @@ private:
     std::thread socketManagerThread;
 };
 
-}  // namespace Networking
+}  // namespace kestrava::net

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <type_traits>
 
-namespace Networking {
+namespace kestrava::net {
 
 // One queued packet. The bytes beyond `length` are zero.
 struct SenderSlot {
@@ -19,4 +19,4 @@ struct SenderSlot {
 
 static_assert(std::is_trivially_copyable_v<SenderSlot>, "slots are copied in and out of the ring whole");
 
-}  // namespace Networking
+}  // namespace kestrava::net

@@ -13,7 +13,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace Networking {
+namespace kestrava::net {
 
 int parseIpAddress(int family, const std::string& text, void* out) {
     if (family != AF_INET && family != AF_INET6) return 0;
@@ -136,4 +136,4 @@ bool SocketManager::bindToInterface(const std::string& name) {
     return true;
 }
 
-}  // namespace Networking
+}  // namespace kestrava::net

@@ -7,7 +7,7 @@
 
 class KestravaInstanceConfig;
 
-namespace Networking {
+namespace kestrava::net {
 
 // Holds one UDP socket: IPv4, or IPv6 in dual-stack mode so that one socket also reaches IPv4
 // addresses. Closes it when destroyed.
@@ -44,4 +44,4 @@ private:
 // bytes). Returns 1 on success, 0 on failure.
 int parseIpAddress(int family, const std::string& text, void* out);
 
-}  // namespace Networking
+}  // namespace kestrava::net

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-namespace Networking {
+namespace kestrava::net {
 
 namespace {
 // While no valid key is loaded, the key texts are tried again at most this often, so that a
@@ -88,4 +88,4 @@ std::uint32_t StreamEncryptor::protect(std::uint8_t* data, std::uint32_t length,
     return length + 1;
 }
 
-}  // namespace Networking
+}  // namespace kestrava::net

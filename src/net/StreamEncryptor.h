@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-namespace Networking {
+namespace kestrava::net {
 
 // Protects outgoing packets in place: the CRC-8 check byte goes in as byte 1 (the version byte
 // stays first and plain), then every whole 16-byte block after byte 0 is encrypted with AES-128
@@ -37,7 +37,7 @@ private:
     CryptoPP::AES::Encryption encryptor;
     bool noKeyReported = false;
     std::int64_t lastLoadAttemptNs = 0;
-    MessageThrottle tooLongThrottle;
+    kestrava::platform::MessageThrottle tooLongThrottle;
 };
 
-}  // namespace Networking
+}  // namespace kestrava::net

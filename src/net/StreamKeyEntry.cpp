@@ -3,7 +3,7 @@
 #include "logging/KestravaInstanceConfig.h"
 #include "net/StreamProtector.h"
 
-namespace Networking {
+namespace kestrava::net {
 
 bool offerStreamKey(KestravaInstanceConfig* config, const std::string& text) {
     // A short-lived protector: it checks the stored key texts as well and reports a bad one.
@@ -13,4 +13,4 @@ bool offerStreamKey(KestravaInstanceConfig* config, const std::string& text) {
     return true;
 }
 
-}  // namespace Networking
+}  // namespace kestrava::net

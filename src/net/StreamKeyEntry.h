@@ -4,7 +4,7 @@
 
 class KestravaInstanceConfig;
 
-namespace Networking {
+namespace kestrava::net {
 
 // The check-and-hand-over step of a typed stream key: when `text` is exactly 32 hexadecimal
 // digits it becomes the engine's pending key text (the send thread takes it up at its next
@@ -13,4 +13,4 @@ namespace Networking {
 // and logs "Failed to decode stream protection key, incorrect length" and changes nothing.
 bool offerStreamKey(KestravaInstanceConfig* config, const std::string& text);
 
-}  // namespace Networking
+}  // namespace kestrava::net

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace Networking {
+namespace kestrava::net {
 
 namespace {
 
@@ -97,4 +97,4 @@ bool StreamProtector::loadKeys(bool reportFailures) {
     return ready;
 }
 
-}  // namespace Networking
+}  // namespace kestrava::net

@@ -9,7 +9,7 @@
 
 class KestravaInstanceConfig;
 
-namespace Networking {
+namespace kestrava::net {
 
 // Stream key handling and the CRC-8 check byte of protected packets. The key texts come from the
 // engine settings: text 1 is the active key, text 2 a pending key handed over by the settings side.
@@ -70,4 +70,4 @@ std::array<std::uint8_t, 256> buildCrc8Table(std::uint8_t polynomial);
 // Ends the process when libsodium cannot be initialised; logs through the config first.
 void initialiseSodiumOrExit(KestravaInstanceConfig* config);
 
-}  // namespace Networking
+}  // namespace kestrava::net

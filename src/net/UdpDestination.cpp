@@ -10,7 +10,7 @@
 
 #include <cerrno>
 
-namespace Networking {
+namespace kestrava::net {
 
 UdpDestination::UdpDestination(KestravaInstanceConfig* config_) : SocketManager(config_), config(config_) {}
 
@@ -112,4 +112,4 @@ void UdpDestination::send(const std::uint8_t* data, std::uint32_t length) {
     }
 }
 
-}  // namespace Networking
+}  // namespace kestrava::net

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace Networking {
+namespace kestrava::net {
 
 // One target of the packet stream: resolved addresses and one socket, optionally bound to an
 // interface and marked DSCP 46. Set up on the socket-manager thread before anyone else sees it;
@@ -45,8 +45,8 @@ private:
     std::vector<ResolvedAddress> addresses;
     bool warnWhenClosed = true;
     bool bindingFailed = false;
-    MessageThrottle sendErrorThrottle;
-    MessageThrottle partialThrottle;
+    kestrava::platform::MessageThrottle sendErrorThrottle;
+    kestrava::platform::MessageThrottle partialThrottle;
 };
 
-}  // namespace Networking
+}  // namespace kestrava::net

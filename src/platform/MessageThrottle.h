@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace Networking {
+namespace kestrava::platform {
 
 // Keeps a message that can repeat per packet from flooding the log: the first occurrence is
 // reported, later ones only once per period, together with how many were held back meanwhile.
@@ -40,4 +40,4 @@ private:
     bool reported = false;
 };
 
-}  // namespace Networking
+}  // namespace kestrava::platform

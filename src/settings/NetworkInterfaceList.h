@@ -12,5 +12,5 @@ public:
     // Listed on first use.
     virtual std::int32_t networkInterfaceCount() = 0;
     // A copy of entry n; beyond the list an entry named "Invalid index".
-    virtual Networking::NetworkInterface getNetworkInterface(std::int32_t n) = 0;
+    virtual kestrava::net::NetworkInterface getNetworkInterface(std::int32_t n) = 0;
 };

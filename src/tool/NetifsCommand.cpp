@@ -38,12 +38,12 @@ int runNetifsCommand(int argc, char** argv) {
             return 2;
         }
     }
-    Networking::NetworkInterfaceCache cache;
+    kestrava::net::NetworkInterfaceCache cache;
     cache.refreshNetworkInterfaces();
     if (all) {
         std::printf("index\tname\tIPv4\tIPv6\n");
         for (std::size_t i = 0; i < cache.count(); ++i) {
-            const Networking::NetworkInterface entry = cache.at(static_cast<std::ptrdiff_t>(i));
+            const kestrava::net::NetworkInterface entry = cache.at(static_cast<std::ptrdiff_t>(i));
             std::printf("%d\t%s\t%s\t%s\n", entry.index, entry.name.c_str(), entry.ipv4Address.c_str(),
                         entry.ipv6Address.c_str());
         }
@@ -53,7 +53,7 @@ int runNetifsCommand(int argc, char** argv) {
     std::printf("0\tAutomatic\n");
     int listed = 1;
     for (std::size_t i = 0; i < cache.count() && listed < 512; ++i) {
-        const Networking::NetworkInterface entry = cache.at(static_cast<std::ptrdiff_t>(i));
+        const kestrava::net::NetworkInterface entry = cache.at(static_cast<std::ptrdiff_t>(i));
         if (entry.ipv4Address.empty()) continue;
         std::printf("%u\t%s\n", choiceValue(entry.ipv4Address), entry.name.substr(0, 256).c_str());
         ++listed;

@@ -40,12 +40,12 @@ int runProtectCommand(int argc, char** argv) {
     std::size_t n = 0;
     while ((n = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) {
         packet.insert(packet.end(), chunk, chunk + n);
-        if (packet.size() > Networking::SenderSlot::capacity) break;
+        if (packet.size() > kestrava::net::SenderSlot::capacity) break;
     }
-    if (packet.empty() || packet.size() >= Networking::SenderSlot::capacity) {
+    if (packet.empty() || packet.size() >= kestrava::net::SenderSlot::capacity) {
         std::fprintf(stderr, "kestrava-tool protect: the packet must be 1 to %u bytes (got %zu%s)\n",
-                     Networking::SenderSlot::capacity - 1, packet.size(),
-                     packet.size() > Networking::SenderSlot::capacity ? " or more" : "");
+                     kestrava::net::SenderSlot::capacity - 1, packet.size(),
+                     packet.size() > kestrava::net::SenderSlot::capacity ? " or more" : "");
         sodium_memzero(key.data(), key.size());
         return 1;
     }
@@ -53,14 +53,14 @@ int runProtectCommand(int argc, char** argv) {
     KestravaInstanceConfig config(192000, 2040);
     int status = 0;
     {
-        Networking::StreamEncryptor encryptor(&config);
+        kestrava::net::StreamEncryptor encryptor(&config);
         if (!encryptor.isValidKey(key)) {
             std::fprintf(stderr, "kestrava-tool protect: the key must be exactly 32 hexadecimal digits\n");
             status = 1;
         } else {
             config.engine.setText(EngineSettings::TextStreamKey2, key);
             config.engine.streamProtection = true;
-            std::uint8_t buffer[Networking::SenderSlot::capacity] = {};
+            std::uint8_t buffer[kestrava::net::SenderSlot::capacity] = {};
             std::memcpy(buffer, packet.data(), packet.size());
             const std::uint32_t out =
                 encryptor.protect(buffer, static_cast<std::uint32_t>(packet.size()), sizeof buffer);

@@ -82,12 +82,12 @@ struct BuiltStream {
         if (protect) {
             c.config.engine.setText(EngineSettings::TextStreamKey1, "00112233445566778899aabbccddeeff");
             c.config.engine.streamProtection = true;
-            Networking::StreamEncryptor encryptor(&c.config);
+            kestrava::net::StreamEncryptor encryptor(&c.config);
             for (auto& p : packets) {
-                Bytes buffer(Networking::SenderSlot::capacity, 0);
+                Bytes buffer(kestrava::net::SenderSlot::capacity, 0);
                 std::copy(p.begin(), p.end(), buffer.begin());
                 buffer.resize(encryptor.protect(buffer.data(), static_cast<std::uint32_t>(p.size()),
-                                                Networking::SenderSlot::capacity));
+                                                kestrava::net::SenderSlot::capacity));
                 p = buffer;
             }
             options.key = parseKey("00112233445566778899aabbccddeeff");

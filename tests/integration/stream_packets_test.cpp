@@ -20,11 +20,11 @@ namespace {
 
 const char* const keyText = "000102030405060708090A0B0C0D0E0F";
 
-Bytes protectedCopy(Networking::StreamEncryptor& encryptor, const Bytes& packet) {
-    Bytes buffer(Networking::SenderSlot::capacity, 0);
+Bytes protectedCopy(kestrava::net::StreamEncryptor& encryptor, const Bytes& packet) {
+    Bytes buffer(kestrava::net::SenderSlot::capacity, 0);
     std::copy(packet.begin(), packet.end(), buffer.begin());
     buffer.resize(encryptor.protect(buffer.data(), static_cast<std::uint32_t>(packet.size()),
-                                    Networking::SenderSlot::capacity));
+                                    kestrava::net::SenderSlot::capacity));
     return buffer;
 }
 
@@ -74,7 +74,7 @@ TEST(StreamPackets, ProtectionComesOffTheWorkedExamplesAndTheSendersPackets) {
     nettest::CapturedConfig c;
     c.config.engine.setText(EngineSettings::TextStreamKey1, keyText);
     c.config.engine.streamProtection = true;
-    Networking::StreamEncryptor encryptor(&c.config);
+    kestrava::net::StreamEncryptor encryptor(&c.config);
     std::mt19937 rng(7);
     for (std::size_t n : {1u, 15u, 16u, 17u, 31u, 32u, 33u, 500u, 2047u}) {
         Bytes packet(n);
@@ -111,7 +111,7 @@ TEST(StreamPackets, LostFramesComeBackFromTheirGroup) {
         if (t.protect) {
             s.c.config.engine.setText(EngineSettings::TextStreamKey1, keyText);
             s.c.config.engine.streamProtection = true;
-            Networking::StreamEncryptor encryptor(&s.c.config);
+            kestrava::net::StreamEncryptor encryptor(&s.c.config);
             for (auto& p : packets) p = protectedCopy(encryptor, p);
             key = parseKey(keyText);
         }
@@ -149,7 +149,7 @@ TEST(StreamPackets, AGroupLosingMoreThanItsRecoveryPacketsLeavesAGapAndTheRestIn
     packets.erase(packets.begin() + 14, packets.begin() + 17);
     s.c.config.engine.setText(EngineSettings::TextStreamKey1, keyText);
     s.c.config.engine.streamProtection = true;
-    Networking::StreamEncryptor encryptor(&s.c.config);
+    kestrava::net::StreamEncryptor encryptor(&s.c.config);
     for (auto& p : packets) p = protectedCopy(encryptor, p);
     packets[30][1] ^= 0x01;
     const ReceivedStream r = receiveStream(packets, parseKey(keyText));

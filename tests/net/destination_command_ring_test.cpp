@@ -4,8 +4,8 @@
 
 #include <chrono>
 
-using Networking::DestinationCommand;
-using Networking::DestinationCommandRing;
+using kestrava::net::DestinationCommand;
+using kestrava::net::DestinationCommandRing;
 
 namespace {
 

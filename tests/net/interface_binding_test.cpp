@@ -13,8 +13,8 @@
 
 namespace TRP = kestrava::transport::TRP;
 
-using Networking::NetworkInterface;
-using Networking::NetworkInterfaceCache;
+using kestrava::net::NetworkInterface;
+using kestrava::net::NetworkInterfaceCache;
 using nettest::NamespaceThread;
 using nettest::UdpReceiver;
 
@@ -82,14 +82,14 @@ TEST(InterfaceBinding, ADestinationBoundToTheSecondInterfaceSendsOnlyThere) {
     std::mutex mutex;
     std::condition_variable changed;
     int added = 0;
-    Networking::Sender::Options options;
+    kestrava::net::Sender::Options options;
     options.onDestinationAdded = [&](std::int32_t) {
         std::lock_guard lock(mutex);
         ++added;
         changed.notify_all();
     };
-    std::unique_ptr<Networking::Sender> sender;
-    a.call([&] { sender = std::make_unique<Networking::Sender>(&c.config, options); });
+    std::unique_ptr<kestrava::net::Sender> sender;
+    a.call([&] { sender = std::make_unique<kestrava::net::Sender>(&c.config, options); });
     sender->submitAdd("10.212.0.1", unboundReceiver->portText(), "", true);
     sender->submitAdd("10.212.0.1", boundReceiver->portText(), "kv2a", true);
     {

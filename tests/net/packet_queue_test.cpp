@@ -8,8 +8,8 @@
 
 namespace TRP = kestrava::transport::TRP;
 
-using Networking::PacketQueue;
-using Networking::SenderSlot;
+using kestrava::net::PacketQueue;
+using kestrava::net::SenderSlot;
 using TRP::Priority;
 
 namespace {

@@ -9,9 +9,9 @@
 
 namespace TRP = kestrava::transport::TRP;
 
-using Networking::PacketQueue;
-using Networking::RateLimiterInputs;
-using Networking::SendPacer;
+using kestrava::net::PacketQueue;
+using kestrava::net::RateLimiterInputs;
+using kestrava::net::SendPacer;
 using TRP::Priority;
 
 namespace {
@@ -19,7 +19,7 @@ namespace {
 constexpr std::int64_t ms = 1'000'000;
 
 // A clock that only the pauses move (and the test, to fake a jump).
-struct FakeTiming final : Networking::SendTiming {
+struct FakeTiming final : kestrava::net::SendTiming {
     std::int64_t nowNs() override { return now; }
     bool pause(std::int64_t ns) override {
         now += ns;
@@ -52,7 +52,7 @@ struct PacerFixture : testing::Test {
 
     nettest::CapturedConfig c;
     std::unique_ptr<PacketQueue> queue = std::make_unique<PacketQueue>();
-    std::unique_ptr<Networking::SenderSlot> slot = std::make_unique<Networking::SenderSlot>();
+    std::unique_ptr<kestrava::net::SenderSlot> slot = std::make_unique<kestrava::net::SenderSlot>();
     FakeTiming timing;
     SendPacer pacer;
     std::vector<Sent> sent;
@@ -78,7 +78,7 @@ TEST(MaxDelay, OneAndAHalfTimesTheRecoveryBitsPlus50Point99Truncated) {
         in.blockLength = k.blockLength;
         in.inputSampleRate = k.rate;
         in.rateLimit = k.limit;
-        EXPECT_EQ(Networking::maxDelayMs(in), k.expected) << "m " << k.m << " limit " << k.limit;
+        EXPECT_EQ(kestrava::net::maxDelayMs(in), k.expected) << "m " << k.m << " limit " << k.limit;
     }
 }
 

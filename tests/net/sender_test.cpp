@@ -14,8 +14,8 @@
 
 namespace TRP = kestrava::transport::TRP;
 
-using Networking::ResolveResult;
-using Networking::Sender;
+using kestrava::net::ResolveResult;
+using kestrava::net::Sender;
 using nettest::UdpReceiver;
 using Clock = std::chrono::steady_clock;
 
@@ -55,7 +55,7 @@ struct TestResolver {
     };
     std::shared_ptr<State> state = std::make_shared<State>();
 
-    Networking::NameResolver resolver() const {
+    kestrava::net::NameResolver resolver() const {
         return [state = state](const std::string& host, const std::string& port) {
             {
                 std::unique_lock lock(state->mutex);
@@ -69,7 +69,7 @@ struct TestResolver {
                 }
             }
             const bool special = host.size() > 5 && host.substr(host.size() - 5) == ".test";
-            return Networking::resolveWithSystem(special ? "127.0.0.1" : host, port);
+            return kestrava::net::resolveWithSystem(special ? "127.0.0.1" : host, port);
         };
     }
     bool waitForCall(const std::string& host, std::size_t n = 1) {

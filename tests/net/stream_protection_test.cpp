@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-using Networking::SenderSlot;
-using Networking::StreamEncryptor;
-using Networking::StreamProtector;
+using kestrava::net::SenderSlot;
+using kestrava::net::StreamEncryptor;
+using kestrava::net::StreamProtector;
 
 namespace {
 
@@ -60,7 +60,7 @@ struct ProtectionFixture : testing::Test {
 }  // namespace
 
 TEST(Crc8, TableMatchesTheBitwiseDefinitionAndTheCheckValue) {
-    const auto table = Networking::buildCrc8Table(0x07);
+    const auto table = kestrava::net::buildCrc8Table(0x07);
     EXPECT_EQ(table[0x01], 0x07);
     EXPECT_EQ(table[0x80], 0x89);
     EXPECT_EQ(table[0xFF], 0xF3);
@@ -236,7 +236,7 @@ TEST_F(ProtectionFixture, AnOfferedKeyBecomesThePendingKeyOnlyWhenValid) {
         {"000102030405060708090A0B0C0D0E0F", true},
     };
     for (const auto& k : cases) {
-        EXPECT_EQ(Networking::offerStreamKey(&c.config, k.text), k.accepted) << k.text;
+        EXPECT_EQ(kestrava::net::offerStreamKey(&c.config, k.text), k.accepted) << k.text;
         EXPECT_EQ(c.config.engine.getText(EngineSettings::TextStreamKey2), k.accepted ? k.text : "") << k.text;
     }
     c.settleLog();
