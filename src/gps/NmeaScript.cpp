@@ -58,7 +58,7 @@ std::int32_t SyntheticNmea::secondOf(std::int64_t k) const {
 
 NmeaRead SyntheticNmea::read(std::int64_t k) const {
     const std::int32_t s = secondOf(k);
-    char time[16];
+    char time[32];  // room for any int the compiler cannot bound
     std::snprintf(time, sizeof time, "%02d%02d%02d.00", s / 3600, s / 60 % 60, s % 60);
     const std::string t(time);
     NmeaRead r;
