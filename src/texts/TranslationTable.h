@@ -9,7 +9,7 @@
 namespace kestrava::texts {
 
 // Which parts of a text become numbered placeholders ("{0}", "{1}", ...) in its translation key:
-// runs of decimal digits for names, labels and free texts, printf conversion specifications for
+// runs of decimal digits for names, labels and free texts, printf conversions (%d, %.2f …) for
 // value formats. Any other value gives an empty key (and so no translation).
 enum class TranslationKeyMode : int {
     Numbers = 0,
