@@ -11,6 +11,7 @@
 
 using namespace kestrava::params;
 using kestrava::ParamId;
+using kestrava::settings::EncoderSettings;
 
 namespace {
 
