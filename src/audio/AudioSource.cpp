@@ -107,7 +107,7 @@ void AudioSource::encodeClaimedBlock(std::uint32_t count, std::uint32_t rate) {
     block.records = blockFrames;
     block.count = n;
     block.inputRate = rate;
-    block.measuredRate = rateMeter.slowRate();
+    block.rateMeter = &rateMeter;
     block.inputWasReset = takeInputReset();
     block.signals = &signals;
     encodeStep->encodeAndSendBlock(block);

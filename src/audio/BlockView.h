@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/DemodulatedSample.h"
+#include "audio/InputRateMeter.h"
 
 #include <atomic>
 #include <cstdint>
@@ -21,7 +22,7 @@ struct BlockView {
     const DemodulatedSample* records = nullptr;
     std::uint32_t count = 0;       // records in the block, at least 1
     std::uint32_t inputRate = 0;   // Hz, as the block was claimed
-    double measuredRate = 0.0;     // the slow input rate estimate (0: none yet)
+    InputRateMeter* rateMeter = nullptr;  // the source's measured input rate (null: none)
     bool inputWasReset = false;    // the input was reset since the previous block
     SourceSignals* signals = nullptr;
 };

@@ -155,7 +155,14 @@ std::int32_t FrameEncodeStep::encodeAndSendBlock(const BlockView& block) {
     if (gps != nullptr) {
         if (config->engine.gpsTimeEncoding.load(std::memory_order_relaxed)) {
             if (!gps->started()) gps->start();
-            stamped = gps->process(n, block.measuredRate, offset, stamp);
+            double measuredRate = block.rateMeter != nullptr ? block.rateMeter->slowRate() : 0.0;
+            if (config->engine.gpsResyncRequested.exchange(false, std::memory_order_relaxed)) {
+                // The old marks belong to another input: start over, and so does the rate.
+                gps->reset();
+                if (block.rateMeter != nullptr) block.rateMeter->requestReseed();
+                measuredRate = 0.0;
+            }
+            stamped = gps->process(n, measuredRate, offset, stamp);
         } else if (gps->started()) {
             gps->stop();
         }
