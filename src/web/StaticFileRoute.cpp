@@ -1,5 +1,6 @@
 #include "web/StaticFileRoute.h"
 
+#include "model/InstanceModelLock.h"
 #include "web/EmbeddedAssetTable.h"
 #include "web/StaticTarget.h"
 
@@ -18,6 +19,11 @@ void StaticFileRoute::scanFolders() {
 }
 
 void StaticFileRoute::serve(RouteRequest& request) {
+    // Files touch nothing of the instance: a slow client must not hold up the other requests.
+    request.model = nullptr;
+    if (request.modelLock != nullptr) request.modelLock->release();
+    if (request.serverLock != nullptr) request.serverLock->release();
+
     ReplyOutput& reply = *request.reply;
     if (Router::classify(request.path) == Router::Route::Favicon) {
         serveAsset(reply, request.path.substr(1), "image/x-icon");

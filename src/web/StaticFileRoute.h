@@ -13,7 +13,8 @@ namespace kestrava::web {
 // "/html/" from the working directory, and the browser client's files from the ".web" folder
 // when it holds them, else from the program (EmbeddedAssetTable). StaticTarget decides what a
 // path names; every file name is confined to its folder (ConfinedFolder). Replies are plain
-// HTTP/1.0, cacheable for an hour; the embedded files go out gzipped as they are stored.
+// HTTP/1.0, cacheable for an hour; the embedded files go out gzipped as they are stored. The
+// router's locks are given back first: files need nothing of the instance.
 class StaticFileRoute : public RouteHandler {
 public:
     struct Folders {
