@@ -1,6 +1,6 @@
 // Writes the browser client's served files into web/www/ from web/src/ and the pinned npm packages in
 // web/node_modules/ (npm ci first). The output is committed, so the C++ build embeds it without network.
-// Run: cd web && npm ci && node tools/assemble.mjs
+// Run: cd web && npm ci && node tools/assemble.mjs [output folder, web/www by default]
 import { readFileSync, writeFileSync, mkdirSync } from 'node:fs';
 import { dirname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -10,8 +10,9 @@ const web = join(dirname(fileURLToPath(import.meta.url)), '..');
 const src = (p) => join(web, 'src', p);
 const mod = (p) => join(web, 'node_modules', p);
 const read = (p) => readFileSync(p, 'utf8');
+const OUT = process.argv[2] || join(web, 'www');
 const out = (p, data) => {
-  const path = join(web, 'www', p);
+  const path = join(OUT, p);
   mkdirSync(dirname(path), { recursive: true });
   writeFileSync(path, data);
 };
@@ -138,4 +139,4 @@ const notices = LIBRARIES.map(([title, pkg, file]) => {
   return `<h3>${esc(title)} ${esc(meta.version)}</h3>\n<pre>${esc(text.trim())}</pre>`;
 }).join('\n');
 out('About.html', read(src('About.html')).replace('<!-- LIBRARY NOTICES -->', notices));
-console.log('web/www written');
+console.log(OUT + ' written');

@@ -278,7 +278,7 @@
       <div v-else class="custom-control" :class="w.type === ${WT.BOOL_SWITCH} ? 'custom-switch' : 'custom-checkbox'">
         <input type="checkbox" class="custom-control-input" :id="'input' + w.id" :checked="shownOn" :disabled="!w.editable"
                @click.prevent="toggle">
-        <label class="custom-control-label" :for="'input' + w.id" @click.prevent="toggle">&#8203;</label>
+        <label class="custom-control-label" :for="'input' + w.id" @click.prevent="toggle">&nbsp;</label>
       </div>`,
   });
 

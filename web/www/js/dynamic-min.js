@@ -690,7 +690,7 @@ var t,e;t=this,e=function(){"use strict";function t(t,e){for(var r in e)t[r]=e[r
       <div v-else class="custom-control" :class="w.type === ${WT.BOOL_SWITCH} ? 'custom-switch' : 'custom-checkbox'">
         <input type="checkbox" class="custom-control-input" :id="'input' + w.id" :checked="shownOn" :disabled="!w.editable"
                @click.prevent="toggle">
-        <label class="custom-control-label" :for="'input' + w.id" @click.prevent="toggle">&#8203;</label>
+        <label class="custom-control-label" :for="'input' + w.id" @click.prevent="toggle">&nbsp;</label>
       </div>`,
   });
 
