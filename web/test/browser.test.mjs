@@ -114,6 +114,21 @@ test('browser client against the stand-in server', { skip: !haveBrowser && 'no '
     assert.match(await entry.innerText(), /^Sound card restarted[\s\S]*2026\/12\/11 09:10:11[\s\S]*3x/);
   });
 
+  await t.test('without WebSockets the requests are HTTP POSTs; an expired session offers a renewal', async () => {
+    server.options.websockets = false;
+    const mark = server.requests.length;
+    await page.goto(server.url + '/gps');
+    await waitForRequest(mark, /^POST \/update\d+\/(.*\/)?[0-9A-F]*2DFB\//);  // the GPS lock status (11771)
+    server.options.expired = true;
+    const overlay = page.locator('.kv-connection-overlay');
+    await overlay.locator('button', { hasText: 'Renew session' }).waitFor(WAIT);
+    assert.match(await overlay.innerText(), /Connection Lost[\s\S]*409 \(SERVER ERROR; session expired\)/);
+    server.options.expired = false;
+    server.options.websockets = true;
+    await page.goto(server.url + '/stream');
+    await page.locator('.kv-menu-header').first().waitFor(WAIT);
+  });
+
   await t.test('a killed server shows "Connection Lost"', async () => {
     await server.close();
     await page.locator('.kv-connection-overlay h2', { hasText: 'Connection Lost' }).waitFor(WAIT);

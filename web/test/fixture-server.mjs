@@ -196,8 +196,8 @@ export function answerUpdate(model, groupsText) {
   return words;
 }
 
-export function objectsJs(model, session) {
-  const lines = ['let WEBSOCKETS_SUPPORTED = true ;\n\n', 'let GUI_INDEX = "' + session + '";\n',
+export function objectsJs(model, session, websockets = true) {
+  const lines = ['let WEBSOCKETS_SUPPORTED = ' + websockets + ' ;\n\n', 'let GUI_INDEX = "' + session + '";\n',
     'const WIDGETTYPE = {' + TYPE_ORDER.map((n, i) => n + ': ' + i).join(', ') + '};\n',
     'const SCALETYPE = {None: 0,   Decibel: 1,   Percent: 2,   Hertz: 3,   Integer: 4};\n',
     'let WIDGETS = {};\n', 'let T = {};\n'];
@@ -214,18 +214,24 @@ const CONTENT = { '.html': 'text/html; charset=UTF-8', '.js': 'application/javas
 
 export async function startServer({ model = makeModel(), port = 0 } = {}) {
   const requests = [];
+  const options = { websockets: true, expired: false };  // what the tests switch while the page runs
   const sockets = new Set();
   let session = 4711;
   const server = http.createServer(async (req, res) => {
     const path = decodeURIComponent(new URL(req.url, 'http://x').pathname);
     if (path.startsWith('/objects.js')) {
       res.writeHead(200, { 'Content-Type': 'application/javascript; charset=ISO-8859-1' });
-      res.end(objectsJs(model, ++session));
+      res.end(objectsJs(model, ++session, options.websockets));
       return;
     }
     const update = /^\/update(-?\d+)\/(.*)$/.exec(path);
     if (update) {
-      requests.push(path);
+      requests.push(req.method + ' ' + path);
+      if (options.expired) {
+        res.writeHead(409, 'SERVER ERROR', { 'Content-Type': 'application/octet-stream' });
+        res.end('Session is no longer active');
+        return;
+      }
       res.writeHead(200, { 'Content-Type': 'application/octet-stream' });
       res.end(wordsToBytes(answerUpdate(model, update[2])));
       return;
@@ -279,7 +285,7 @@ export async function startServer({ model = makeModel(), port = 0 } = {}) {
   await new Promise((resolve) => server.listen(port, '127.0.0.1', resolve));
   return {
     url: 'http://127.0.0.1:' + server.address().port,
-    model, requests,
+    model, requests, options,
     close() {
       for (const s of sockets) s.destroy();
       return new Promise((resolve) => server.close(resolve));
