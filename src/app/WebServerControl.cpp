@@ -4,6 +4,8 @@
 #include "logging/Logger.h"
 #include "model/InstanceTable.h"
 #include "web/HttpServer.h"
+#include "web/LogViewer.h"
+#include "web/StaticFileRoute.h"
 
 namespace {
 
@@ -12,7 +14,13 @@ namespace {
 class EncoderWebServer : public WebServerControl, public kestrava::web::ServerHost {
 public:
     EncoderWebServer(KestravaLogger::Logger& logger_, std::function<std::string()> whiteList_)
-        : logger(logger_), whiteList(std::move(whiteList_)), server(*this, instanceTable()) {}
+        : logger(logger_), whiteList(std::move(whiteList_)), server(*this, instanceTable()) {
+        using Route = kestrava::web::Router::Route;
+        server.router().plug(Route::LogList, &logViewer);
+        server.router().plug(Route::LogFile, &logViewer);
+        server.router().plug(Route::Favicon, &staticFiles);
+        server.router().plug(Route::Static, &staticFiles);
+    }
     ~EncoderWebServer() override { server.stop(); }
 
     void start(std::int32_t instanceIndex, std::int32_t port, const std::string& whiteListNow) override {
@@ -20,6 +28,8 @@ public:
         kestrava::web::HttpServer::Config config;
         config.instanceIndex = instanceIndex;
         config.port = static_cast<std::uint16_t>(port);
+        // A ".web" folder counts from a start on (the server is stopped here).
+        staticFiles.scanFolders();
         server.start(config);
     }
     void stop() override { server.stop(); }
@@ -34,6 +44,9 @@ private:
     KestravaLogger::Logger& logger;
     std::function<std::string()> whiteList;
     std::string startWhiteList;
+    // The routes outlive the server, whose workers use them.
+    kestrava::web::StaticFileRoute staticFiles;
+    kestrava::web::LogViewer logViewer;
     kestrava::web::HttpServer server;
 };
 

@@ -55,6 +55,7 @@ void Router::serve(RouteRequest request) {
     if (!modelLock) return;
     request.model = modelLock.model();
     request.serverLock = &serverLock;
+    request.modelLock = &modelLock;
 
     const Route route = classify(request.path);
     if (request.webSocketMode && plainOnly(route)) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
+class InstanceModelLock;
 class InstanceTable;
 class Model;
 
@@ -23,6 +24,7 @@ struct RouteRequest {
     ReplyOutput* reply = nullptr;
     Model* model = nullptr;      // the instance's Model, with the instance table's mutex held
     ServerLock* serverLock = nullptr;  // a route that sends long may release it early
+    InstanceModelLock* modelLock = nullptr;  // the same; `model` is then no longer to be used
 };
 
 // A route that a later part of the web interface provides.
