@@ -11,8 +11,9 @@ namespace {
 // instance behind the server's host interface.
 class EncoderWebServer : public WebServerControl, public kestrava::web::ServerHost {
 public:
-    EncoderWebServer(KestravaLogger::Logger& logger_, std::function<std::string()> whiteList_)
-        : logger(logger_), whiteList(std::move(whiteList_)), server(*this, instanceTable()) {}
+    EncoderWebServer(KestravaLogger::Logger& logger_, std::function<std::string()> whiteList_,
+                     std::shared_ptr<kestrava::web::content::InstanceAccess> instance_)
+        : logger(logger_), whiteList(std::move(whiteList_)), instance(std::move(instance_)), server(*this, instanceTable()) {}
     ~EncoderWebServer() override { server.stop(); }
 
     void start(std::int32_t instanceIndex, std::int32_t port, const std::string& whiteListNow) override {
@@ -29,17 +30,20 @@ public:
     bool runGuarded(const char* taskName, const std::function<void()>& body) override {
         return CrashGuard::run(taskName, body);
     }
+    kestrava::web::content::InstanceAccess* instanceAccess() override { return instance.get(); }
 
 private:
     KestravaLogger::Logger& logger;
     std::function<std::string()> whiteList;
     std::string startWhiteList;
+    std::shared_ptr<kestrava::web::content::InstanceAccess> instance;
     kestrava::web::HttpServer server;
 };
 
 }  // namespace
 
 std::unique_ptr<WebServerControl> makeWebServer(KestravaLogger::Logger& logger,
-                                                std::function<std::string()> whiteListText) {
-    return std::make_unique<EncoderWebServer>(logger, std::move(whiteListText));
+                                                std::function<std::string()> whiteListText,
+                                                std::shared_ptr<kestrava::web::content::InstanceAccess> instance) {
+    return std::make_unique<EncoderWebServer>(logger, std::move(whiteListText), std::move(instance));
 }
