@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/EncoderSettings.h"
+#include "settings/EncoderSettings.h"
 
 #include <array>
 #include <cstdint>
@@ -8,7 +8,7 @@
 // The settings applySettings pushed into the engine last. The starting values differ from any
 // setting, so the first push after construction (or after a reset) is complete.
 struct AppliedSettings {
-    static constexpr int destinationCount = EncoderSettings::destinationCount;
+    static constexpr int destinationCount = kestrava::settings::EncoderSettings::destinationCount;
     static constexpr std::int32_t noDestination = -1;
     static constexpr std::int32_t eraseRequested = -2;
 
@@ -20,8 +20,8 @@ struct AppliedSettings {
     std::int32_t codecVersion = -1;
     float inputGain = -1.0f;
     std::array<bool, destinationCount> destinationOn{};
-    std::array<std::array<char, EncoderSettings::hostSize>, destinationCount> destinationHost{};
-    std::array<std::array<char, EncoderSettings::hostSize>, destinationCount> destinationInterface{};
+    std::array<std::array<char, kestrava::settings::EncoderSettings::hostSize>, destinationCount> destinationHost{};
+    std::array<std::array<char, kestrava::settings::EncoderSettings::hostSize>, destinationCount> destinationInterface{};
     std::array<std::int32_t, destinationCount> destinationPort = filled(-1);
     std::array<std::int32_t, destinationCount> destinationId = filled(noDestination);
     bool plusMode = false;
@@ -39,7 +39,7 @@ struct AppliedSettings {
     bool gpsOn = false;
     std::int32_t gpsDevice = -1;
     std::int32_t gpsBaudRate = -1;
-    char gpsDeviceName[EncoderSettings::deviceNameSize] = {};
+    char gpsDeviceName[kestrava::settings::EncoderSettings::deviceNameSize] = {};
     float gpsUsbDelay = 0.0f;
     float gpsClockOffset = 0.0f;
     std::int32_t inputDevice = -2;  // differs from every index and from "none" (-1)

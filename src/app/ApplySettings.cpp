@@ -12,6 +12,8 @@
 
 namespace {
 
+using kestrava::settings::EncoderSettings;
+
 // A float counts as changed when it differs or either side is not a number.
 bool differs(float a, float b) { return std::isnan(a) || std::isnan(b) || a != b; }
 

@@ -4,8 +4,9 @@
 
 #include <stdexcept>
 
-EncoderInstance::EncoderInstance(EncoderSettings& settings_, const InstancePaths& paths,
-                                 KestravaInstanceConfig& config_, EngineParts parts_)
+EncoderInstance::EncoderInstance(kestrava::settings::EncoderSettings& settings_,
+                                 const InstancePaths& paths, KestravaInstanceConfig& config_,
+                                 EngineParts parts_)
     : config(config_), parts(std::move(parts_)), settings(settings_) {
     parts.wireLogging(config, paths);
     try {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/AppliedSettings.h"
-#include "app/EncoderSettings.h"
+#include "settings/EncoderSettings.h"
 #include "app/EngineParts.h"
 #include "model/InstancePaths.h"
 #include "app/KestravaStandaloneEncoderController.h"
@@ -20,8 +20,8 @@ class ParSet;
 // Construction fails with an exception (and nothing left running) when a part cannot be made.
 class EncoderInstance {
 public:
-    EncoderInstance(EncoderSettings& settings, const InstancePaths& paths, KestravaInstanceConfig& config,
-                    EngineParts parts);
+    EncoderInstance(kestrava::settings::EncoderSettings& settings, const InstancePaths& paths,
+                    KestravaInstanceConfig& config, EngineParts parts);
     ~EncoderInstance();
 
     EncoderInstance(const EncoderInstance&) = delete;
@@ -50,7 +50,7 @@ private:
 
     KestravaInstanceConfig& config;
     EngineParts parts;
-    EncoderSettings& settings;
+    kestrava::settings::EncoderSettings& settings;
     std::shared_ptr<SampleHistoryControl> rawInputHistory;
     std::shared_ptr<SampleHistoryControl> inputHistory;
     std::shared_ptr<KestravaStandaloneEncoderController> controller;

@@ -17,7 +17,7 @@ KestravaParameters::KestravaParameters(Model* owner, const char* argv0, EnginePa
     stopAudioLibrary = parts.stopAudioLibrary;
     if (parts.startAudioLibrary) parts.startAudioLibrary(*config);
     try {
-        encoderSettings.reset(new EncoderSettings(config->sampleRate));
+        encoderSettings.reset(new kestrava::settings::EncoderSettings(config->sampleRate));
         if (!encoderSettings) throw std::runtime_error("the live settings record could not be allocated");
         encoderInstance =
             std::make_unique<EncoderInstance>(*encoderSettings, *instancePaths, *config, std::move(parts));

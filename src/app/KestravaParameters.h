@@ -2,7 +2,7 @@
 
 #include "model/CommonBase.h"
 #include "app/EncoderInstance.h"
-#include "app/EncoderSettings.h"
+#include "settings/EncoderSettings.h"
 #include "app/EngineParts.h"
 #include "net/NetworkInterfaceCache.h"
 
@@ -26,12 +26,12 @@ public:
     kestrava::net::NetworkInterface getNetworkInterface(std::int32_t n) override;
 
     struct AlignedDelete {
-        void operator()(EncoderSettings* p) const { delete p; }
+        void operator()(kestrava::settings::EncoderSettings* p) const { delete p; }
     };
 
     std::shared_ptr<KestravaInstanceConfig> config;
     std::shared_ptr<StandaloneKestravaStatus> status;
-    std::unique_ptr<EncoderSettings, AlignedDelete> encoderSettings;
+    std::unique_ptr<kestrava::settings::EncoderSettings, AlignedDelete> encoderSettings;
     std::unique_ptr<EncoderInstance> encoderInstance;
     // Used from web workers under the web server's mutex; it has no lock of its own.
     std::unique_ptr<kestrava::net::NetworkInterfaceCache> networkInterfaces;

@@ -1,15 +1,17 @@
 // kestrava-tool encode --rate HZ --version V --kbps R [--plus] [--vbr] [--k K --m M] [--key HEX32]
-//                      [--recon FILE] [--input-planes FILE] [--verbose]
+//                      [--recon FILE] [--input-planes FILE] [--nmea FILE | --nmea-synthetic] [--verbose]
 // Reads a composite signal (float32 little-endian) from standard input, runs it through the
 // encoder's own chain (demodulator, encode step, transport sender with redundancy, protection)
 // without threads or sockets, and writes every packet that would be sent: u16 little-endian
 // length, then the bytes. --recon writes the encoder's reconstruction of the three channel planes
 // (float32 little-endian, per frame plane 0, plane 1, plane 2); --input-planes the planes it coded;
-// --verbose prints the chain's log on standard error.
+// --nmea stamps the stream with GPS time from NMEA reads timed in stream seconds, --nmea-synthetic
+// from a 1 Hz receiver; --verbose prints the chain's log on standard error.
 #include "tool/Commands.h"
 
 #include "app/OfflineChain.h"
 #include "codec/BitRateRange.h"
+#include "gps/NmeaScript.h"
 
 #include <bit>
 #include <cctype>
@@ -18,6 +20,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,7 +31,8 @@ namespace {
 
 constexpr const char* help =
     "usage: kestrava-tool encode --rate HZ --version V --kbps R [--plus] [--vbr] [--k K --m M]\n"
-    "                            [--key HEX32] [--recon FILE] [--input-planes FILE] [--verbose]\n"
+    "                            [--key HEX32] [--recon FILE] [--input-planes FILE]\n"
+    "                            [--nmea FILE | --nmea-synthetic] [--verbose]\n"
     "                            < composite.f32 > packets.bin\n"
     "  Codes a composite signal (float32 little-endian) with the encoder's own chain and writes every\n"
     "  packet it would send (u16 little-endian length, then the packet).\n"
@@ -41,6 +46,9 @@ constexpr const char* help =
     "  --key HEX32     stream protection with this key, 32 hexadecimal digits (default: off)\n"
     "  --recon FILE    the encoder's reconstruction of the three channel planes (float32)\n"
     "  --input-planes FILE  the planes it coded (float32)\n"
+    "  --nmea FILE     GPS time stamps from NMEA reads: one per line, the arrival in seconds from\n"
+    "                  the start of the signal, a space, then the bytes (lines starting '#' skipped)\n"
+    "  --nmea-synthetic  GPS time stamps from a synthetic 1 Hz receiver (RMC and GGA each second)\n"
     "  --verbose       the chain's whole log on standard error (errors always go there)\n"
     "  Exits 1 when no frame was sent.\n";
 
@@ -103,8 +111,10 @@ int runEncodeCommand(int argc, char** argv) {
             o.variableBitRate = true;
         } else if (arg == "--verbose") {
             verbose = true;
+        } else if (arg == "--nmea-synthetic") {
+            o.nmeaSynthetic = true;
         } else if (arg != "--rate" && arg != "--version" && arg != "--kbps" && arg != "--k" && arg != "--m" &&
-                   arg != "--key" && arg != "--recon" && arg != "--input-planes") {
+                   arg != "--key" && arg != "--recon" && arg != "--input-planes" && arg != "--nmea") {
             return fail("unknown option '" + arg + "'");
         } else if (value == nullptr) {
             return fail(arg + " needs a value");
@@ -132,12 +142,21 @@ int runEncodeCommand(int argc, char** argv) {
             o.key = parseKey(value);
             if (!o.key) return fail("--key must be exactly 32 hexadecimal digits");
             ++i;
+        } else if (arg == "--nmea") {
+            std::ifstream in(value, std::ios::binary);
+            std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            if (!in && !in.eof()) return fail("cannot read the NMEA script " + std::string(value));
+            std::string error;
+            o.nmea = kestrava::gps::NmeaScript::parse(text, error);
+            if (!o.nmea) return fail("NMEA script " + std::string(value) + ": " + error);
+            ++i;
         } else {
             (arg == "--recon" ? reconPath : inputPath) = value;
             ++i;
         }
     }
     if (!haveRate || !haveVersion || !haveKbps) return fail("--rate, --version and --kbps are required");
+    if (o.nmea && o.nmeaSynthetic) return fail("--nmea and --nmea-synthetic exclude each other");
     if ((o.plusMode || o.variableBitRate) && o.version != 3) return fail("--plus and --vbr need --version 3");
     if (const std::string refusal = kestrava::codec::bitRateRefusal(o.version, o.kbps, o.plusMode); !refusal.empty()) {
         return fail("--kbps: " + refusal);

@@ -11,6 +11,8 @@
 
 namespace {
 
+using kestrava::settings::EncoderSettings;
+
 struct ApplyFixture : testing::Test {
     FakeEngine engine;
     KestravaInstanceConfig config{192000, 2040};

@@ -10,6 +10,8 @@
 
 namespace {
 
+using kestrava::settings::EncoderSettings;
+
 TEST(ModelCommon, AFreshInstanceHasTheDefaultSettingsAndTheVariantOfItsName) {
     const struct {
         const char* argv0;

@@ -25,6 +25,8 @@
 
 namespace {
 
+using kestrava::settings::EncoderSettings;
+
 using Clock = std::chrono::steady_clock;
 using transporttest::Bytes;
 

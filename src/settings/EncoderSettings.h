@@ -5,10 +5,12 @@
 #include <array>
 #include <cstdint>
 
+namespace kestrava::settings {
+
 // The live value of every encoder setting: the parameter model writes it through the settings
 // walkers, applySettings reads it and writes back the two computed fields. Texts are
 // NUL-terminated; a text of up to n characters takes n + 1 bytes.
-struct EncoderSettings : kestrava::AlignedNew {
+struct EncoderSettings : AlignedNew {
     static constexpr int destinationCount = 100;
     static constexpr int hostSize = 65;
     static constexpr int descriptionSize = 33;
@@ -54,3 +56,5 @@ struct EncoderSettings : kestrava::AlignedNew {
     bool streamKeyPresent = false;   // written by applySettings
     std::int32_t defaultInputDevice = -1;  // found at start-up; -1 when no device is known
 };
+
+}  // namespace kestrava::settings
