@@ -96,8 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string path = script ? "/objects.js?" : "/update";
     path.append(reinterpret_cast<const char*>(data + 1), size - 1);
 
-    NullSink sink;
-    kestrava::web::ReplyOutput out(sink);
+    static NullSink sink;
+    static kestrava::web::ReplyOutput out(sink);  // half a megabyte: made once
     out.startConnection(mode == 1 && !script);
     kestrava::web::RouteRequest r;
     r.path = path;
