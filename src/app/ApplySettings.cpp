@@ -54,6 +54,7 @@ void EncoderInstance::applySettings() {
     AppliedSettings& a = appliedCopy;
     EngineSettings& e = config.engine;
     bool resetNeeded = false;
+    bool gpsResync = false;
 
     // Codec version and bit rate: values the coder has no tables for never reach the engine.
     if (!refuseOnce(s.codecVersion < 0 || s.codecVersion > 3, s.codecVersion, lastRefusedCodecVersion,
@@ -94,12 +95,14 @@ void EncoderInstance::applySettings() {
         a.inputDevice = s.inputDevice;
         resetNeeded = true;
         controller->setSoundcard(s.inputDevice);
+        gpsResync = true;
     }
     if (s.sampleRate != a.sampleRate) {
         rawInputHistory->setSampleRate(static_cast<float>(s.sampleRate));
         inputHistory->setSampleRate(static_cast<float>(s.sampleRate));
         a.sampleRate = s.sampleRate;
         config.values.inputSampleRate = s.sampleRate;
+        gpsResync = true;
         resetNeeded = true;
     }
     if (s.tiltOn != a.tiltOn) {
@@ -157,6 +160,7 @@ void EncoderInstance::applySettings() {
     if (s.gpsOn != a.gpsOn) {
         a.gpsOn = s.gpsOn;
         e.gpsTimeEncoding = s.gpsOn;
+        gpsResync = true;
         resetNeeded = true;
     }
     if (std::strncmp(s.gpsDeviceName, a.gpsDeviceName, EncoderSettings::deviceNameSize - 1) != 0) {
@@ -164,16 +168,19 @@ void EncoderInstance::applySettings() {
         std::memcpy(a.gpsDeviceName, s.gpsDeviceName, n);
         a.gpsDeviceName[n] = '\0';
         e.setText(EngineSettings::TextNmeaDevice, a.gpsDeviceName);
+        gpsResync = true;
         resetNeeded = true;
     }
     if (s.gpsDevice != a.gpsDevice) {
         a.gpsDevice = s.gpsDevice;
         e.gpsDevice = s.gpsDevice;
+        gpsResync = true;
         resetNeeded = true;
     }
     if (s.gpsBaudRate != a.gpsBaudRate) {
         a.gpsBaudRate = s.gpsBaudRate;
         e.gpsBaudRate = s.gpsBaudRate;
+        gpsResync = true;
         resetNeeded = true;
     }
     if (differs(s.gpsUsbDelay, a.gpsUsbDelay)) {
@@ -185,6 +192,7 @@ void EncoderInstance::applySettings() {
         e.gpsClockOffset = s.gpsClockOffset;
     }
     if (resetNeeded) e.resetRequested = true;
+    if (gpsResync) e.gpsResyncRequested = true;
 
     if (active != a.active) {
         a.active = active;

@@ -4,6 +4,8 @@
 #include "logging/Logger.h"
 #include "model/InstanceTable.h"
 #include "web/HttpServer.h"
+#include "web/LogViewer.h"
+#include "web/StaticFileRoute.h"
 
 namespace {
 
@@ -13,7 +15,13 @@ class EncoderWebServer : public WebServerControl, public kestrava::web::ServerHo
 public:
     EncoderWebServer(KestravaLogger::Logger& logger_, std::function<std::string()> whiteList_,
                      std::shared_ptr<kestrava::web::content::InstanceAccess> instance_)
-        : logger(logger_), whiteList(std::move(whiteList_)), instance(std::move(instance_)), server(*this, instanceTable()) {}
+        : logger(logger_), whiteList(std::move(whiteList_)), instance(std::move(instance_)), server(*this, instanceTable()) {
+        using Route = kestrava::web::Router::Route;
+        server.router().plug(Route::LogList, &logViewer);
+        server.router().plug(Route::LogFile, &logViewer);
+        server.router().plug(Route::Favicon, &staticFiles);
+        server.router().plug(Route::Static, &staticFiles);
+    }
     ~EncoderWebServer() override { server.stop(); }
 
     void start(std::int32_t instanceIndex, std::int32_t port, const std::string& whiteListNow) override {
@@ -21,6 +29,8 @@ public:
         kestrava::web::HttpServer::Config config;
         config.instanceIndex = instanceIndex;
         config.port = static_cast<std::uint16_t>(port);
+        // A ".web" folder counts from a start on (the server is stopped here).
+        staticFiles.scanFolders();
         server.start(config);
     }
     void stop() override { server.stop(); }
@@ -37,6 +47,9 @@ private:
     std::function<std::string()> whiteList;
     std::string startWhiteList;
     std::shared_ptr<kestrava::web::content::InstanceAccess> instance;
+    // The routes outlive the server, whose workers use them.
+    kestrava::web::StaticFileRoute staticFiles;
+    kestrava::web::LogViewer logViewer;
     kestrava::web::HttpServer server;
 };
 

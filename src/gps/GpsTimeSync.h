@@ -40,7 +40,7 @@ public:
     bool process(std::uint32_t count, double measuredRate, float& offset, std::int32_t& second) override;
 
     // Back to the start: the next block that has its inputs places a first pulse afresh.
-    void reset();
+    void reset() override;
     // False (and a warning) for an offset beyond +-10 s, which the means never see.
     bool addPulseOffset(double offset);
     // Counts a match; from the 8th to the 31st it refines the spacing towards (m + offset).

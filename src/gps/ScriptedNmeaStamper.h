@@ -24,6 +24,7 @@ public:
     bool started() const override { return sync.started(); }
     void start() override { sync.start(); }
     void stop() override { sync.stop(); }
+    void reset() override { sync.reset(); }
     // The measured rate is not used: the stream runs at exactly the nominal rate.
     bool process(std::uint32_t count, double measuredRate, float& offset, std::int32_t& second) override;
 

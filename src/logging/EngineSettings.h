@@ -23,7 +23,7 @@ struct EngineSettings {
     std::atomic<std::int32_t> redundancyDelay{0};   // frames per redundancy group
     std::atomic<std::int32_t> redundancyOverhead{0};  // recovery packets per group
     std::atomic<std::int32_t> codecVersion{3};      // 0 legacy, 1 and 2 double, 3 float
-    std::atomic<std::int32_t> gpsDevice{-1};        // NMEA serial device number, -1 none
+    std::atomic<std::int32_t> gpsDevice{-1};        // -2 system clock, -1 named device, n serial port n
     std::atomic<std::int32_t> threadPriority{0};    // controller, sound card, send, socket manager, audio library
     std::atomic<std::int32_t> demodulatorPriority{1};  // demodulator and GPS reader
     std::atomic<std::int32_t> encoderPriority{2};   // encoder feed and encoder workers
@@ -34,6 +34,9 @@ struct EngineSettings {
     std::atomic<bool> streamProtection{false};
     std::atomic<bool> gpsTimeEncoding{false};
     std::atomic<bool> resetRequested{false};        // the next encoded block carries a reset packet
+    // Raised when the sound card, the input rate or a GPS setting changes; the encode step clears
+    // it when it resynchronises the GPS synchroniser (while stamping is off it stays raised).
+    std::atomic<bool> gpsResyncRequested{false};
     std::atomic<bool> plusMode{false};
     std::atomic<bool> variableBitrate{false};
     std::atomic<float> tiltRc{5.0f};

@@ -69,11 +69,15 @@ void exportText(std::FILE* file, ExportedTextSet& exported, TranslationTable& ta
     exported.insert(std::move(key));
 }
 
-TextExportResult exportTexts(std::span<TranslatableParam* const> params, std::span<FreeTranslatableText> freeTexts,
-                             TranslationTable& table, const std::filesystem::path& firstFolder,
-                             const std::optional<std::filesystem::path>& secondFolder) {
+namespace {
+
+// Opens the file in the first folder that takes it, lets writeTexts fill it, then refreshes the
+// shown texts (whether or not a file was written).
+template <typename Write, typename Refresh>
+TextExportResult exportInto(const std::filesystem::path& firstFolder,
+                            const std::optional<std::filesystem::path>& secondFolder, Write writeTexts,
+                            Refresh refreshTexts) {
     TextExportResult result;
-    ExportedTextSet exported;
     FilePtr file = openIn(firstFolder, result.refusals);
     std::filesystem::path folder = firstFolder;
     if (!file && secondFolder) {
@@ -81,28 +85,100 @@ TextExportResult exportTexts(std::span<TranslatableParam* const> params, std::sp
         folder = *secondFolder;
     }
     if (file) {
-        for (const TranslatableParam* param : params) {
-            if (param->isTranslatable()) {
-                exportText(file.get(), exported, table, param->untranslatedName(), TranslationKeyMode::Numbers);
-                for (const std::string_view label : param->staticEnumerationLabels())
-                    exportText(file.get(), exported, table, label, TranslationKeyMode::Numbers);
-            }
-            if (const auto format = param->valueFormat())
-                exportText(file.get(), exported, table, *format, TranslationKeyMode::Format);
-        }
-        for (const FreeTranslatableText& free : freeTexts)
-            exportText(file.get(), exported, table, free.untranslated, TranslationKeyMode::Numbers);
+        writeTexts(file.get());
         const bool failed = std::ferror(file.get()) != 0;
         if (std::fclose(file.release()) != 0 || failed)
             result.refusals.push_back((folder / exportFileName).native() + ": writing failed");
         else
             result.written = folder / exportFileName;
     }
-    for (TranslatableParam* param : params) param->retranslate(table);
+    refreshTexts();
+    return result;
+}
+
+void exportFreeTexts(std::FILE* file, ExportedTextSet& exported, TranslationTable& table,
+                     std::span<FreeTranslatableText> freeTexts) {
+    for (const FreeTranslatableText& free : freeTexts)
+        exportText(file, exported, table, free.untranslated, TranslationKeyMode::Numbers);
+}
+
+void refreshFreeTexts(const TranslationTable& table, std::span<FreeTranslatableText> freeTexts) {
     for (FreeTranslatableText& free : freeTexts)
         translateText(table, free.shown.data(), static_cast<int>(free.shown.size()), free.untranslated.c_str(),
                       TranslationKeyMode::Numbers, true);
-    return result;
+}
+
+TranslationKeyMode keyModeOf(params::TextMode mode) {
+    return mode == params::TextMode::format ? TranslationKeyMode::Format : TranslationKeyMode::Numbers;
+}
+
+// Each text a parameter offers goes to the file as one line per key.
+class FileTextExport final : public params::TextExport {
+public:
+    FileTextExport(std::FILE* file, ExportedTextSet& exported, TranslationTable& table)
+        : file(file), exported(exported), table(table) {}
+    void add(std::string_view source, params::TextMode mode) override {
+        exportText(file, exported, table, source, keyModeOf(mode));
+    }
+
+private:
+    std::FILE* file;
+    ExportedTextSet& exported;
+    TranslationTable& table;
+};
+
+}  // namespace
+
+TextExportResult exportTexts(std::span<TranslatableParam* const> params, std::span<FreeTranslatableText> freeTexts,
+                             TranslationTable& table, const std::filesystem::path& firstFolder,
+                             const std::optional<std::filesystem::path>& secondFolder) {
+    ExportedTextSet exported;
+    return exportInto(
+        firstFolder, secondFolder,
+        [&](std::FILE* file) {
+            for (const TranslatableParam* param : params) {
+                if (param->isTranslatable()) {
+                    exportText(file, exported, table, param->untranslatedName(), TranslationKeyMode::Numbers);
+                    for (const std::string_view label : param->staticEnumerationLabels())
+                        exportText(file, exported, table, label, TranslationKeyMode::Numbers);
+                }
+                if (const auto format = param->valueFormat())
+                    exportText(file, exported, table, *format, TranslationKeyMode::Format);
+            }
+            exportFreeTexts(file, exported, table, freeTexts);
+        },
+        [&] {
+            for (TranslatableParam* param : params) param->retranslate(table);
+            refreshFreeTexts(table, freeTexts);
+        });
+}
+
+TextExportResult exportParamTexts(std::span<params::Param* const> params, std::span<FreeTranslatableText> freeTexts,
+                                  TranslationTable& table, const std::filesystem::path& firstFolder,
+                                  const std::optional<std::filesystem::path>& secondFolder) {
+    ExportedTextSet exported;
+    return exportInto(
+        firstFolder, secondFolder,
+        [&](std::FILE* file) {
+            FileTextExport out(file, exported, table);
+            for (const params::Param* param : params) param->exportTexts(out);
+            exportFreeTexts(file, exported, table, freeTexts);
+        },
+        [&] {
+            for (params::Param* param : params) param->retranslate();
+            refreshFreeTexts(table, freeTexts);
+        });
+}
+
+std::optional<std::string> TableCatalog::translate(std::string_view source, params::TextMode mode) const {
+    std::vector<std::string> arguments;
+    const std::string key = makeTranslationKey(source, keyModeOf(mode), arguments);
+    if (key.empty()) return std::nullopt;
+    const std::string* translated = table.find(key);
+    if (translated == nullptr || translated->empty()) return std::nullopt;
+    std::string text = *translated;
+    substituteArguments(text, arguments);
+    return text;
 }
 
 }  // namespace kestrava::texts

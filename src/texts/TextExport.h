@@ -1,5 +1,7 @@
 #pragma once
 
+#include "params/Param.h"
+#include "params/TextCatalog.h"
 #include "texts/TranslationTable.h"
 
 #include <array>
@@ -67,5 +69,23 @@ struct TextExportResult {
 TextExportResult exportTexts(std::span<TranslatableParam* const> params, std::span<FreeTranslatableText> freeTexts,
                              TranslationTable& table, const std::filesystem::path& firstFolder,
                              const std::optional<std::filesystem::path>& secondFolder);
+
+// The same export for the parameter model's parameters: each offers its own texts (name,
+// enumeration labels, value format), and refreshes them from its owner's catalog, which is
+// expected to be a TableCatalog over the same table.
+TextExportResult exportParamTexts(std::span<params::Param* const> params, std::span<FreeTranslatableText> freeTexts,
+                                  TranslationTable& table, const std::filesystem::path& firstFolder,
+                                  const std::optional<std::filesystem::path>& secondFolder);
+
+// The translation table as the parameters read it: the key of the source text, and its
+// non-empty translation with the source's numbers or value conversions put back in place.
+class TableCatalog final : public params::TextCatalog {
+public:
+    explicit TableCatalog(const TranslationTable& table) : table(table) {}
+    std::optional<std::string> translate(std::string_view source, params::TextMode mode) const override;
+
+private:
+    const TranslationTable& table;
+};
 
 }  // namespace kestrava::texts

@@ -19,6 +19,8 @@ class ByteSink {
 public:
     virtual ~ByteSink() = default;
     virtual void send(const std::uint8_t* data, std::size_t size) = 0;
+    // True once a send has failed: the peer is gone and the rest of a reply can be skipped.
+    virtual bool broken() const { return false; }
     void send(const char* text, std::size_t size) { send(reinterpret_cast<const std::uint8_t*>(text), size); }
 };
 

@@ -33,6 +33,8 @@ public:
     // A new connection (plain or WebSocket) starts with an empty buffer and no open message.
     void startConnection(bool webSocket);
     bool webSocket() const { return framed; }
+    // The client is gone: what is still sent is lost.
+    bool broken() const { return sink.broken(); }
     bool fragmentOpen() const { return openFragment; }
     std::size_t outputLength() const { return length; }
     std::uint8_t* buffer() { return data.get(); }

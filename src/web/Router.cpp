@@ -67,6 +67,7 @@ void Router::serve(RouteRequest request) {
     if (!modelLock) return;
     request.model = modelLock.model();
     request.serverLock = &serverLock;
+    request.modelLock = &modelLock;
 
     switch (route) {
         case Route::WebSocketPath:

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
+class InstanceModelLock;
 class InstanceTable;
 class Model;
 
@@ -23,6 +24,7 @@ struct RouteRequest {
     ReplyOutput* reply = nullptr;
     Model* model = nullptr;      // the instance's Model, with the instance table's mutex held
     ServerLock* serverLock = nullptr;  // a route that sends long may release it early
+    InstanceModelLock* modelLock = nullptr;  // the same; `model` is then no longer to be used
     // Set by the session check of a route that has one.
     std::int32_t sessionId = -1;
     int view = -1;

@@ -29,6 +29,7 @@ public:
 
     long receive(std::uint8_t* into, std::size_t max) override;
     void send(const std::uint8_t* data, std::size_t size) override;
+    bool broken() const override { return failed; }
 
 private:
     const std::atomic<bool>& stop;

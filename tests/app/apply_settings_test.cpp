@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <functional>
 #include <set>
 #include <string>
 
@@ -209,6 +210,32 @@ TEST_F(ApplyFixture, ARefusedEraseIsRetriedAndNeverLeavesADestinationBehind) {
     const auto d = engine.drain();
     EXPECT_EQ(d.erased, opened.openedIds);
     EXPECT_EQ(std::count(d.opened.begin(), d.opened.end(), "192.0.2.1:9000"), 1);
+}
+
+// The GPS synchroniser starts over when its input or its receiver changes, and only then.
+TEST_F(ApplyFixture, InputAndReceiverChangesRaiseTheGpsResync) {
+    const struct {
+        const char* change;
+        std::function<void(EncoderSettings&)> apply;
+        bool resync;
+    } cases[] = {
+        {"sound card", [](EncoderSettings& s) { s.inputDevice = 3; }, true},
+        {"input rate", [](EncoderSettings& s) { s.sampleRate = 176400; }, true},
+        {"stamping switch", [](EncoderSettings& s) { s.gpsOn = !s.gpsOn; }, true},
+        {"NMEA device", [](EncoderSettings& s) { s.gpsDevice = 4; }, true},
+        {"baud rate", [](EncoderSettings& s) { s.gpsBaudRate = 4800; }, true},
+        {"device name", [](EncoderSettings& s) { std::strcpy(s.gpsDeviceName, "/dev/ttyUSB0"); }, true},
+        {"NMEA delay", [](EncoderSettings& s) { s.gpsUsbDelay = 0.2f; }, false},
+        {"clock offset", [](EncoderSettings& s) { s.gpsClockOffset = 0.3f; }, false},
+        {"bit rate", [](EncoderSettings& s) { s.bitrate = 384; }, false},
+    };
+    instance->applySettings();
+    for (const auto& c : cases) {
+        e.gpsResyncRequested = false;
+        c.apply(settings);
+        instance->applySettings();
+        EXPECT_EQ(e.gpsResyncRequested.load(), c.resync) << c.change;
+    }
 }
 
 }  // namespace

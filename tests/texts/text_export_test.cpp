@@ -1,5 +1,8 @@
 #include "texts/TextExport.h"
 
+#include "params/PFloat.h"
+#include "params/ParamsFixture.h"
+
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -181,4 +184,33 @@ TEST(TextExportTest, ExportTextSkips) {
     std::fclose(file);
     EXPECT_EQ(readFile(dir.path() / "out"), line("Gain {0}") + line("\x01") + line("\xe9"));
     EXPECT_EQ(exported.size(), 3u);
+}
+
+// The parameter model's own parameters: each offers its name and value format, and afterwards
+// shows them translated through the table, with the source's numbers and conversions put back.
+TEST(TextExportTest, ParametersOfTheModelExportAndShowTranslations) {
+    using namespace kestrava::params;
+    TempDir dir;
+    TranslationTable table;
+    TableCatalog catalog(table);
+    TestOwner owner;
+    owner.catalog = &catalog;
+    PFloat interval(owner, 4, static_cast<kestrava::ParamId>(700), 1, 0.0f, 60.0f, 10, 5.0f, 0, 1.0f, ShortKey("F"),
+                    noNames(), NamePair("F"), "Keyframe interval 2", "%.1f sec", 1.0f);
+    PFloat hidden(owner, 4, static_cast<kestrava::ParamId>(701), 1, 0.0f, 60.0f, 10, 5.0f, 0, 1.0f, ShortKey("G"),
+                  noNames(), NamePair("G"), "Keyframe interval 7", "%.1f sec", 1.0f);
+    std::vector<Param*> params{&interval, &hidden};
+
+    const TextExportResult first = exportParamTexts(params, {}, table, dir.path(), {});
+    ASSERT_EQ(first.written, dir.path() / "Export.lml");
+    EXPECT_EQ(readFile(first.written), line("Keyframe interval {0}") + line("{0} sec"));
+
+    table.emplace("Keyframe interval {0}") = "Intervalle {0}";
+    table.emplace("{0} sec") = "{0} s";
+    exportParamTexts(params, {}, table, dir.path(), {});
+    EXPECT_EQ(readFile(first.written), line("Keyframe interval {0}").substr(0, 102) + "= Intervalle {0}\n" +
+                                           line("{0} sec").substr(0, 102) + "= {0} s\n");
+    EXPECT_EQ(interval.name(), "Intervalle 2");
+    EXPECT_EQ(hidden.name(), "Intervalle 7");
+    EXPECT_EQ(interval.getText(0), "5.0 s");
 }

@@ -83,7 +83,8 @@ bool HuffmanTree::build(const std::uint32_t* binCounts, std::uint32_t escapeCoun
         const std::int64_t t = 1024 * c - 512;
         const std::int64_t d = t / w;
         std::int64_t next = 0;
-        if (i < 253 && binCounts[i + 1] != 0) {
+        // Bins past binCount count as empty, as a decoder that read binCount counts sees them.
+        if (i < 253 && i + 1 < binCount && binCounts[i + 1] != 0) {
             const std::int64_t nextWidth = i + 1 < std::uint32_t(layout.binCount) ? layout.width[i + 1] : 1;
             next = (1024 * std::int64_t(binCounts[i + 1]) - 512) / nextWidth;
         }

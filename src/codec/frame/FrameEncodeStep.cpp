@@ -160,7 +160,14 @@ std::int32_t FrameEncodeStep::encodeAndSendBlock(AudioSource& source, std::uint3
     if (gps != nullptr) {
         if (config->engine.gpsTimeEncoding.load(std::memory_order_relaxed)) {
             if (!gps->started()) gps->start();
-            stamped = gps->process(n, source.rateMeter.slowRate(), offset, stamp);
+            double measuredRate = source.rateMeter.slowRate();
+            if (config->engine.gpsResyncRequested.exchange(false, std::memory_order_relaxed)) {
+                // The old marks belong to another input: start over, and so does the rate.
+                gps->reset();
+                source.rateMeter.requestReseed();
+                measuredRate = 0.0;
+            }
+            stamped = gps->process(n, measuredRate, offset, stamp);
         } else if (gps->started()) {
             gps->stop();
         }

@@ -10,6 +10,8 @@ public:
     virtual bool started() const = 0;
     virtual void start() = 0;
     virtual void stop() = 0;
+    // Back to the start of synchronisation: the next block places the first mark afresh.
+    virtual void reset() = 0;
     // One block of `count` input records; measuredRate in Hz, 0.0 when unknown. True when the
     // frame carries a stamp: then offset (input samples) and second (of day) are written.
     virtual bool process(std::uint32_t count, double measuredRate, float& offset, std::int32_t& second) = 0;

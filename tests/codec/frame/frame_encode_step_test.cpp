@@ -54,12 +54,15 @@ struct RecordingSender : FrameSender {
 
 struct CountingGps : GpsStamper {
     bool isStarted = false;
-    int starts = 0, stops = 0, processed = 0;
+    int starts = 0, stops = 0, processed = 0, resets = 0;
+    double lastRate = -1.0;
     bool started() const override { return isStarted; }
     void start() override { isStarted = true, ++starts; }
     void stop() override { isStarted = false, ++stops; }
-    bool process(std::uint32_t, double, float& offset, std::int32_t& second) override {
+    void reset() override { ++resets; }
+    bool process(std::uint32_t, double measuredRate, float& offset, std::int32_t& second) override {
         ++processed;
+        lastRate = measuredRate;
         offset = 96.0f;
         second = 4321;
         return true;
@@ -207,6 +210,20 @@ TEST_F(StepTest, GpsStampsWhileEnabled) {
     block();
     EXPECT_EQ(gps.stops, 1);
     EXPECT_FALSE(sender.frames.back().stamped);
+}
+
+TEST_F(StepTest, AGpsResyncRequestWaitsForStampingAndIsTakenOnce) {
+    config.engine.gpsResyncRequested = true;
+    block();  // stamping off: the request stays
+    EXPECT_EQ(gps.resets, 0);
+    EXPECT_TRUE(config.engine.gpsResyncRequested);
+    config.engine.gpsTimeEncoding = true;
+    block();
+    EXPECT_EQ(gps.resets, 1);
+    EXPECT_EQ(gps.lastRate, 0.0);  // the rate is measured anew
+    EXPECT_FALSE(config.engine.gpsResyncRequested);
+    block();
+    EXPECT_EQ(gps.resets, 1);
 }
 
 TEST_F(StepTest, DecimationAtFiveToOne) {
