@@ -1,6 +1,7 @@
 #include "app/Application.h"
 
 #include "app/AudioLibrary.h"
+#include "app/EncoderWebInstance.h"
 #include "platform/CrashGuard.h"
 #include "app/EngineParts.h"
 #include "platform/ErrorState.h"
@@ -207,9 +208,14 @@ void Application::startWebServer() {
     // The server reads the white-list setting itself, under the settings' lock, at every connection.
     const auto* whiteList = dynamic_cast<const kestrava::params::PString*>(
         currentParSet->findParam(kestrava::PARAM_WebServer_Whitelist));
-    currentWebServer = makeWebServer(common.config->logger, [whiteList, &common] {
-        return whiteList != nullptr ? whiteList->current() : common.webWhiteList;
-    });
+    auto instance = common.encoderInstance
+                        ? std::make_shared<EncoderWebInstance>(common.encoderInstance->sharedRawHistory(),
+                                                               common.encoderInstance->sharedHistory())
+                        : nullptr;
+    currentWebServer = makeWebServer(
+        common.config->logger,
+        [whiteList, &common] { return whiteList != nullptr ? whiteList->current() : common.webWhiteList; },
+        std::move(instance));
     if (currentWebServer) currentWebServer->start(currentModel->index, common.webPort, common.webWhiteList);
 }
 
