@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace kestrava::codec {
+
 namespace {
 
 constexpr float energyFloor = 0x1p-114f;
@@ -95,3 +97,5 @@ void BackwardLpc11::update(ChannelHistory<float>& history, const CodecKernels& k
 
     levinsonFrom<1>(Row{}, r, r[0], coefTable);
 }
+
+}  // namespace kestrava::codec

@@ -11,6 +11,8 @@
 
 class KestravaInstanceConfig;
 
+namespace kestrava::codec {
+
 // The encoder of codec version 0: three channels coded on the caller's thread (the two main ones in
 // lock step, the third after them),
 // each sample predicted by the least-error order of a Levinson-Durbin recursion over the windowed
@@ -61,3 +63,5 @@ public:
 private:
     const EncoderKernels& kernels;
 };
+
+}  // namespace kestrava::codec
