@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 ENCODER_ARGS ?=
 
-.PHONY: deps build programs run test asan tsan fuzz bench clean
+.PHONY: deps build programs run test asan tsan fuzz web-test bench clean
 
 deps:
 	./scripts/install-deps
@@ -42,6 +42,12 @@ fuzz: deps
 	cmake --preset fuzz
 	cmake --build --preset fuzz -j $(JOBS)
 	./scripts/fuzz-smoke $(FUZZ_SECONDS)
+
+# The browser client: protocol tests in node, the committed served files against their sources, and
+# headless chromium against a stand-in server (installs chromium and the pinned npm packages).
+web-test:
+	./scripts/install-web-test-deps
+	cd web && npm test
 
 bench: build
 	for b in build/bench/bench_*; do $$b; done

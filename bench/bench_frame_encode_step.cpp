@@ -1,6 +1,6 @@
 // One block through the encode step (records to frame, recording sender): a block of 2040 records
 // arrives every 10.625 ms at 192 kHz, and the step must finish well within that.
-#include "audio/AudioSource.h"
+#include "audio/BlockView.h"
 #include "codec/frame/FrameEncodeStep.h"
 #include "codec/frame/FrameSender.h"
 #include "logging/KestravaInstanceConfig.h"
@@ -13,12 +13,6 @@
 #include <vector>
 
 namespace {
-
-struct IdleSource : AudioSource {
-    using AudioSource::AudioSource;
-    void start() override {}
-    void stop() override {}
-};
 
 struct CountingSender : FrameSender {
     std::uint64_t bytes = 0;
@@ -33,7 +27,7 @@ void BM_EncodeStep(benchmark::State& state) {
     KestravaInstanceConfig config(192000, 2040);
     config.values.inputSampleRate = 192000;
     config.engine.codecVersion = static_cast<std::int32_t>(state.range(0));
-    auto source = std::make_unique<IdleSource>(nullptr, &config, nullptr);
+    SourceSignals signals;
     CountingSender sender;
     std::unique_ptr<FrameEncodeStep> step(new FrameEncodeStep(&config, &sender));
     std::vector<DemodulatedSample> records(2040);
@@ -49,9 +43,13 @@ void BM_EncodeStep(benchmark::State& state) {
             r.quad = 0.1f * noise(random);
             r.mpx = r.left;
         }
-        source->inputBuffer.write(records.data(), records.size());
+        BlockView block;
+        block.records = records.data();
+        block.count = 2040;
+        block.inputRate = 192000;
+        block.signals = &signals;
         state.ResumeTiming();
-        benchmark::DoNotOptimize(step->encodeAndSendBlock(*source, 2040, 192000));
+        benchmark::DoNotOptimize(step->encodeAndSendBlock(block));
     }
     if (sender.bytes == 0) state.SkipWithError("no frame was sent");
     state.counters["realtime_x"] =

@@ -1,7 +1,7 @@
 #include "app/OfflineChain.h"
 
 #include "audio/AudioSource.h"
-#include "audio/demod/DemodulatingAudioSource.h"
+#include "audio/demod/DemodulatorCycle.h"
 #include "audio/demod/MPXD.h"
 #include "codec/frame/FrameEncodeStep.h"
 #include "app/TRPFrameSender.h"
@@ -14,7 +14,6 @@
 #include "transport/TRPSender.h"
 
 #include <algorithm>
-#include <cmath>
 #include <vector>
 
 namespace TRP = kestrava::transport::TRP;
@@ -27,8 +26,8 @@ constexpr std::uint32_t interpolatedRate = 176400;
 // An audio source that never runs a thread: the chain claims its blocks itself.
 class OfflineSource final : public AudioSource {
 public:
-    explicit OfflineSource(KestravaInstanceConfig* config)
-        : AudioSource(nullptr, config, nullptr, FeedThread::None) {}
+    OfflineSource(KestravaInstanceConfig* config, std::unique_ptr<EncodeStep> step)
+        : AudioSource(nullptr, config, std::move(step), FeedThread::None) {}
     void start() override {}
     void stop() override {}
 };
@@ -108,17 +107,15 @@ struct OfflineChain::Parts {
     TRPFrameSender frameSender;
     PlaneForwarder forwarder;
     std::unique_ptr<kestrava::gps::ScriptedNmeaStamper> gps;
-    std::unique_ptr<FrameEncodeStep> step;
+    FrameEncodeStep* step = nullptr;  // owned by the source
     std::unique_ptr<OfflineSource> source;
     std::unique_ptr<MPXD> demodulator;
     std::vector<DemodulatedSample> records;
     std::string error;
-    std::uint32_t inputRate = 0;
 };
 
 OfflineChain::OfflineChain(const OfflineChainOptions& o) : parts(std::make_unique<Parts>(o)) {
     Parts& p = *parts;
-    p.inputRate = o.inputRate;
     if (o.inputRate < MPXD::minSampleRate || o.inputRate > MPXD::maxSampleRate) {
         p.error = "input rate outside the demodulator's range";
         return;
@@ -144,8 +141,9 @@ OfflineChain::OfflineChain(const OfflineChainOptions& o) : parts(std::make_uniqu
         p.gps = std::make_unique<kestrava::gps::ScriptedNmeaStamper>(*p.config, o.inputRate, *o.nmea);
     }
     p.config->engine.gpsTimeEncoding.store(p.gps != nullptr);
-    p.step = std::make_unique<FrameEncodeStep>(p.config.get(), &p.frameSender, p.gps.get());
-    p.source = std::make_unique<OfflineSource>(p.config.get());
+    auto step = std::make_unique<FrameEncodeStep>(p.config.get(), &p.frameSender, p.gps.get());
+    p.step = step.get();
+    p.source = std::make_unique<OfflineSource>(p.config.get(), std::move(step));
     p.records.resize(MPXD::hop);
     p.sink.callback = &onPacket;
     p.forwarder.inputCallback = &onInput;
@@ -168,31 +166,13 @@ void OfflineChain::feed(const float* composite, std::size_t count) {
     Parts& p = *parts;
     if (!p.error.empty()) return;
     MPXD::Ring& input = p.demodulator->inputBuffer();
-    AudioSource& source = *p.source;
     while (count > 0) {
         // Never more than the demodulator's ring takes at once; it is emptied below.
         const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(count, MPXD::hop));
         input.write(composite, n);
         composite += n;
         count -= n;
-        while (input.available() >= MPXD::frameLength) {
-            // One demodulator cycle, as the demodulator thread runs it.
-            const std::uint32_t r = p.demodulator->readOutput(p.records.data(), MPXD::hop);
-            if (!source.writeInput(p.records.data(), r)) p.demodulator->reset();
-            const float level = std::sqrt(2.0f * p.demodulator->pilotMeanSquare());
-            source.demodulatorFlag.store(p.demodulator->rdsQuadrature(), std::memory_order_relaxed);
-            p.config->values.demodulatorLevel.store(level, std::memory_order_relaxed);
-            source.pilotLevelRatio.store(DemodulatingAudioSource::ratioOfPilotLevel(level), std::memory_order_relaxed);
-            // Every whole block, as the feed thread claims them.
-            for (;;) {
-                const std::uint32_t block = source.blockSize();
-                if (source.inputSemaphore.count() < static_cast<std::int32_t>(block)) break;
-                if (!source.inputSemaphore.acquire(static_cast<std::int32_t>(block))) {
-                    source.inputBuffer.applyPendingReset();
-                    continue;
-                }
-                p.step->encodeAndSendBlock(source, block, p.inputRate);
-            }
-        }
+        // The demodulator thread's cycle, then the feed thread's claim and block step.
+        while (runDemodulatorCycle(*p.demodulator, p.records.data(), *p.source)) p.source->encodeWaitingBlocks();
     }
 }

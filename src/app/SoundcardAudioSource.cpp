@@ -12,7 +12,7 @@ SoundcardAudioSource::SoundcardAudioSource(TRPSender* sender, std::unique_ptr<En
                                            PortaudioWrapper& wrapper)
     : DemodulatingAudioSource(sender, config_, std::move(step)),
       stream(*config_, wrapper, deviceIndex, *this, rateMeter) {
-    soundcardSourceFlag.store(true, std::memory_order_release);
+    signals.soundcardSourceFlag.store(true, std::memory_order_release);
 }
 
 SoundcardAudioSource::~SoundcardAudioSource() {

@@ -29,7 +29,6 @@ AudioSource::AudioSource(TRPSender* sender_, KestravaInstanceConfig* config_, st
       codecSampleRate(static_cast<std::uint32_t>(KestravaInstanceConfig::codecSampleRate)),
       inputBuffer("AudioSource.inputBuffer", config_),
       sampleRate(inputRateOf(*config_)),
-      bitrate(config_->engine.bitrate.load()),
       rateMeter(sampleRate, kestrava::steadyNowNs()),
       sender(sender_),
       encodeStep(std::move(encodeStep_)) {
@@ -72,20 +71,46 @@ void AudioSource::encoderThread() {
     while (running.load(std::memory_order_acquire)) {
         const std::uint32_t rate = sampleRate;
         const std::uint32_t n = blockSize();
-        if (!inputSemaphore.acquire(static_cast<std::int32_t>(n))) {
-            // Closed (shutting down) or interrupted by a reset of the input: carry the reset out
-            // now, so that the producer finds room again, and claim anew.
-            inputBuffer.applyPendingReset();
-            continue;
-        }
+        if (!claim(n)) continue;
         if (!running.load(std::memory_order_acquire)) break;
-        if (encodeStep) {
-            encodeStep->encodeAndSendBlock(*this, n, rate);
-        } else {
-            inputBuffer.readSliding(blockFrames, n, n);
-        }
+        encodeClaimedBlock(n, rate);
     }
     feedThreadExited.store(true, std::memory_order_release);
+}
+
+void AudioSource::encodeWaitingBlocks() {
+    for (;;) {
+        const std::uint32_t n = blockSize();
+        if (inputSemaphore.count() < static_cast<std::int32_t>(n)) return;
+        if (claim(n)) encodeClaimedBlock(n, sampleRate);
+    }
+}
+
+bool AudioSource::claim(std::uint32_t n) {
+    if (inputSemaphore.acquire(static_cast<std::int32_t>(n))) return true;
+    // Closed (shutting down) or interrupted by a reset of the input: carry the reset out now,
+    // so that the producer finds room again, and claim anew.
+    inputBuffer.applyPendingReset();
+    return false;
+}
+
+void AudioSource::encodeClaimedBlock(std::uint32_t count, std::uint32_t rate) {
+    const std::uint32_t n = std::min(count, blockCapacity);
+    const std::size_t copied = inputBuffer.readSliding(blockFrames, n, n);
+    if (!encodeStep) return;  // only drains
+    if (copied < n) {
+        const auto left = static_cast<std::uint32_t>(inputBuffer.available());
+        config->logger.log(1, KestravaLogger::Warning, "Not enough audio data to send: {} {}", left, n);
+        return;
+    }
+    BlockView block;
+    block.records = blockFrames;
+    block.count = n;
+    block.inputRate = rate;
+    block.rateMeter = &rateMeter;
+    block.inputWasReset = takeInputReset();
+    block.signals = &signals;
+    encodeStep->encodeAndSendBlock(block);
 }
 
 bool AudioSource::writeInput(const DemodulatedSample* frames, std::uint32_t count) {
@@ -107,6 +132,6 @@ void AudioSource::resetInput() {
     inputBuffer.requestReset();
     inputSemaphore.clearCount();
     inputWasReset.store(true, std::memory_order_release);
-    forceReset.store(true, std::memory_order_release);
+    signals.forceReset.store(true, std::memory_order_release);
     inputSemaphore.interrupt();
 }

@@ -2,6 +2,7 @@
 
 #include "audio/CountingSemaphore.h"
 #include "audio/DemodulatedSample.h"
+#include "audio/BlockView.h"
 #include "audio/EncodeStep.h"
 #include "audio/InputRateMeter.h"
 #include "audio/RdsCarrierTables.h"
@@ -22,11 +23,13 @@ class SoundcardStreamControl;
 // thread, which claims one block at a time and runs the encode step on it.
 //
 //   demodulator thread                          encoder feed thread
-//   writeInput(records) --> inputBuffer --> claim n units, encodeAndSendBlock(n, rate)
+//   writeInput(records) --> inputBuffer --> claim n units, read the block, encode step
 //            \--> inputSemaphore.release(count) --/
 //
 // The object is large (the ring holds 192,000 records) and allocated 64-byte aligned. The feed
-// thread starts in the constructor and is joined in the destructor.
+// thread starts in the constructor and is joined in the destructor. An owner that builds the
+// source without one (the offline chain) claims and encodes with encodeWaitingBlocks(), the same
+// claim and block step the thread runs.
 class AudioSource : public kestrava::AlignedNew {
 public:
     static constexpr std::size_t inputCapacity = 192000;
@@ -62,31 +65,35 @@ public:
     // Encode step: true once after each resetInput(); its RDS carriage state starts over then.
     bool takeInputReset() { return inputWasReset.exchange(false, std::memory_order_acq_rel); }
 
+    // Without a feed thread only: claims every whole block that waits and runs the block step on
+    // each, as the feed thread would; never waits.
+    void encodeWaitingBlocks();
+
     KestravaInstanceConfig* const config;
     const std::uint32_t codecSampleRate;
     FrameRing inputBuffer;
     const std::uint32_t sampleRate;  // input rate in Hz, fixed when the source is built
     const bool doublingFlag = false;
-    std::int32_t bitrate;            // kbit/s; the reset packet reloads it (feed thread)
 
     // Written by the demodulator thread or the encode step, read by the other.
-    std::atomic<float> pilotLevelRatio{0.0f};
-    std::atomic<bool> soundcardSourceFlag{false};  // frame flag 0x02
-    std::atomic<float> rdsLevel{0.0f};
-    std::atomic<bool> demodulatorFlag{false};
-    std::atomic<bool> forceReset{true};            // the next block carries a reset packet
+    SourceSignals signals;
 
     CountingSemaphore inputSemaphore;
     const RdsCarrierTables rdsCarriers;
     InputRateMeter rateMeter;                      // worked by the audio callback thread
 
-    // Feed thread only (the encode step).
+    // Feed thread only: the records of the block being coded.
     DemodulatedSample blockFrames[blockCapacity];
-    std::uint32_t samplesSinceReset = 1'000'000;
     kestrava::transport::TRPSender* const sender;
 
 private:
     void encoderThread();
+    // Takes n units; false (after carrying out a pending reset of the ring) when the claim was
+    // interrupted or the semaphore closed.
+    bool claim(std::uint32_t n);
+    // Reads the n claimed records into the block and runs the encode step on them. A block the
+    // ring cannot fill (a reset dropped its records) is logged and skipped.
+    void encodeClaimedBlock(std::uint32_t n, std::uint32_t rate);
 
     std::atomic<bool> running{true};
     std::atomic<bool> feedThreadExited{false};

@@ -2,7 +2,7 @@
 //                      [--recon FILE] [--input-planes FILE] [--nmea FILE | --nmea-synthetic] [--verbose]
 // Reads a composite signal (float32 little-endian) from standard input, runs it through the
 // encoder's own chain (demodulator, encode step, transport sender with redundancy, protection)
-// without threads or sockets, and writes every packet that would be sent: u16 little-endian
+// on the caller's thread (plus the codec's worker and the logger's writer) without sockets, and writes every packet that would be sent: u16 little-endian
 // length, then the bytes. --recon writes the encoder's reconstruction of the three channel planes
 // (float32 little-endian, per frame plane 0, plane 1, plane 2); --input-planes the planes it coded;
 // --nmea stamps the stream with GPS time from NMEA reads timed in stream seconds, --nmea-synthetic

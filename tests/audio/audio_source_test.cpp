@@ -23,41 +23,38 @@ struct TestSource : AudioSource {
     void stop() override {}
 };
 
-// Stands in for the encode step: reads each claimed block from the ring and records what it saw.
-// `left` of every generated record carries its sequence number. A gate can hold the step before
-// it reads.
+// Stands in for the encode step: records every block it is given. `left` of every generated
+// record carries its sequence number. A gate can hold the step (the feed thread has read the
+// block out of the ring by then).
 class RecordingEncodeStep : public EncodeStep {
 public:
     struct Block {
         std::uint32_t count;
         std::uint32_t rate;
-        std::size_t copied;
         float first;
         bool inOrder;     // consecutive records
         bool increasing;  // never an older record after a newer one
         bool forcedReset;
     };
 
-    std::int32_t encodeAndSendBlock(AudioSource& source, std::uint32_t count, std::uint32_t rate) override {
+    std::int32_t encodeAndSendBlock(const BlockView& block) override {
         {
             std::unique_lock lock(mutex);
             entered = true;
             changed.notify_all();
             changed.wait(lock, [this] { return !holding; });
         }
-        const std::size_t copied = source.inputBuffer.readSliding(source.blockFrames, count, count);
+        const DemodulatedSample* r = block.records;
         bool inOrder = true;
         bool increasing = true;
-        for (std::size_t i = 1; i < copied; ++i) {
-            inOrder &= source.blockFrames[i].left == source.blockFrames[0].left + i;
-            increasing &= source.blockFrames[i].left > source.blockFrames[i - 1].left;
+        for (std::size_t i = 1; i < block.count; ++i) {
+            inOrder &= r[i].left == r[0].left + static_cast<float>(i);
+            increasing &= r[i].left > r[i - 1].left;
         }
-        // A short block is not sent, so it leaves the reset request for the next one.
-        const bool reset = source.forceReset.load();
-        if (copied == count) source.forceReset = false;
+        const bool reset = block.signals->forceReset.exchange(false);
         std::lock_guard lock(mutex);
-        blocks.push_back({count, rate, copied, source.blockFrames[0].left, inOrder, increasing, reset});
-        return static_cast<std::int32_t>(copied);
+        blocks.push_back({block.count, block.inputRate, r[0].left, inOrder, increasing, reset});
+        return static_cast<std::int32_t>(block.count);
     }
 
     std::size_t blockCount() {
@@ -135,10 +132,8 @@ TEST_F(AudioSourceTest, NewSourceHoldsDefaultRecordsAndAsksForAReset) {
     auto source = makeSource(log.config);
     EXPECT_EQ(source->sampleRate, 192000u);
     EXPECT_EQ(source->codecSampleRate, 38400u);
-    EXPECT_EQ(source->bitrate, 320);
-    EXPECT_TRUE(source->forceReset);
-    EXPECT_EQ(source->samplesSinceReset, 1'000'000u);
-    EXPECT_FALSE(source->soundcardSourceFlag);
+    EXPECT_TRUE(source->signals.forceReset);
+    EXPECT_FALSE(source->signals.soundcardSourceFlag);
     EXPECT_EQ(source->blockFrames[8191].mpx, 1.0f);
     EXPECT_EQ(source->blockFrames[8191].rds, 0.0f);
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(source.get()) % 64, 0u);
@@ -266,7 +261,6 @@ TEST_F(AudioSourceTest, TenSecondsOfRecordsGiveOneBlockPer2040) {
     for (std::size_t b = 0; b < blocks.size(); ++b) {
         ASSERT_EQ(blocks[b].count, 2040u) << b;
         ASSERT_EQ(blocks[b].rate, 192000u) << b;
-        ASSERT_EQ(blocks[b].copied, 2040u) << b;
         ASSERT_EQ(blocks[b].first, static_cast<float>(b * 2040)) << b;
         ASSERT_TRUE(blocks[b].inOrder) << b;
         ASSERT_EQ(blocks[b].forcedReset, b == 0) << b;
@@ -279,18 +273,22 @@ TEST_F(AudioSourceTest, AnOverflowDropsTheWaitingRecordsAndTheFeedGoesOn) {
     auto source = makeSource(log.config);
     recorder->hold();
     std::uint32_t next = 0;
-    // The feed thread holds its first block while the ring fills: 62 frames fit, the 63rd not.
+    // The feed thread holds its first block (read out of the ring) while the ring fills: 63
+    // frames fit beside it, the 64th not.
     for (int frame = 0; frame < 62; ++frame, next += 3072) {
         ASSERT_TRUE(source->writeInput(records(next, 3072).data(), 3072));
     }
     ASSERT_TRUE(recorder->waitEntered());
+    ASSERT_TRUE(source->writeInput(records(next, 3072).data(), 3072));
+    next += 3072;
     EXPECT_FALSE(source->writeInput(records(next, 3072).data(), 3072));
     next += 3072;
-    EXPECT_TRUE(source->forceReset);
+    EXPECT_TRUE(source->signals.forceReset);
     EXPECT_TRUE(source->takeInputReset());
     EXPECT_EQ(source->inputSemaphore.count(), 0);
     recorder->release();
-    // The held block comes up short (its records were dropped); the next ones start afresh.
+    // The held block goes out whole and takes the reset request (the block being coded when the
+    // input overflows carries it); the waiting records are dropped and the next blocks start afresh.
     ASSERT_TRUE(waitUntil([&] { return recorder->blockCount() == 1 && source->inputSemaphore.isWaiting(); }));
     const std::uint32_t restart = next;
     for (int frame = 0; frame < 2; ++frame, next += 3072) {
@@ -298,20 +296,46 @@ TEST_F(AudioSourceTest, AnOverflowDropsTheWaitingRecordsAndTheFeedGoesOn) {
     }
     ASSERT_TRUE(waitUntil([&] { return recorder->blockCount() == 4; }));
     const auto blocks = recorder->snapshot();
-    EXPECT_EQ(blocks[0].copied, 0u);
+    EXPECT_EQ(blocks[0].first, 0.0f);
     EXPECT_TRUE(blocks[0].forcedReset);
     for (std::size_t b = 1; b < 4; ++b) {
-        EXPECT_EQ(blocks[b].copied, 2040u) << b;
+        EXPECT_EQ(blocks[b].count, 2040u) << b;
         EXPECT_EQ(blocks[b].first, static_cast<float>(restart + (b - 1) * 2040)) << b;
         EXPECT_TRUE(blocks[b].inOrder) << b;
-        EXPECT_EQ(blocks[b].forcedReset, b == 1) << b;  // the short block left it pending
+        EXPECT_FALSE(blocks[b].forcedReset) << b;
     }
     const auto texts = log.fresh();
-    ASSERT_EQ(texts.size(), 3u);
-    EXPECT_EQ(texts[0], "Buffer too full: cannot write 3072 samples @ AudioSource.inputBuffer (writing 1536)");
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[0], "Buffer too full: cannot write 3072 samples @ AudioSource.inputBuffer (writing 504)");
     EXPECT_EQ(texts[1], "Input buffer full, resetting buffers in audiosource");
-    EXPECT_EQ(texts[2], "Buffer empty, but 2040 samples requested @ AudioSource.inputBuffer "
-                        "(reading 0 instead, sliding size 2040)");
+}
+
+// Without a feed thread the owner claims: every whole block that waits, in order, and nothing
+// more. A claimed block whose records a reset of the ring dropped is not coded, is logged, and
+// leaves the reset request for the next block.
+TEST_F(AudioSourceTest, OwnerClaimsWaitingBlocksAndSkipsABlockTheRingCannotFill) {
+    auto step = std::make_unique<RecordingEncodeStep>();
+    RecordingEncodeStep& recorded = *step;
+    TestSource source(nullptr, &log.config, std::move(step), AudioSource::FeedThread::None);
+    ASSERT_TRUE(source.writeInput(records(0, 5000).data(), 5000));
+    source.encodeWaitingBlocks();
+    ASSERT_EQ(recorded.blockCount(), 2u);
+    EXPECT_EQ(source.inputSemaphore.count(), 5000 - 2 * 2040);
+    const auto blocks = recorded.snapshot();
+    EXPECT_EQ(blocks[1].first, 2040.0f);
+    EXPECT_TRUE(blocks[1].inOrder);
+    EXPECT_FALSE(blocks[1].forcedReset);
+
+    ASSERT_TRUE(source.writeInput(records(5000, 2000).data(), 2000));
+    source.signals.forceReset = true;
+    source.inputBuffer.requestReset();  // the ring drops its records, the count stays
+    source.inputBuffer.applyPendingReset();
+    source.encodeWaitingBlocks();
+    EXPECT_EQ(recorded.blockCount(), 2u);
+    EXPECT_TRUE(source.signals.forceReset);
+    const auto texts = log.fresh();
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(texts.back(), "Not enough audio data to send: 0 2040");
 }
 
 TEST_F(AudioSourceTest, DestroyingTheSourceWakesAndJoinsTheWaitingFeedThread) {
@@ -353,10 +377,9 @@ TEST_F(AudioSourceTest, RepeatedOverflowsKeepBlocksFresh) {
     float newest = -1.0f;
     for (const auto& b : blocks) {
         EXPECT_TRUE(b.increasing);
-        if (b.copied == 0) continue;
         EXPECT_GT(b.first, newest);  // later blocks hold later records
         newest = b.first;
-        full += b.copied == b.count;
+        full += b.count == 2040;
     }
     EXPECT_GE(full, 2u);
     EXPECT_GE(newest, static_cast<float>(next - 3072 - 2040));

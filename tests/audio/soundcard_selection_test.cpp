@@ -42,7 +42,7 @@ struct FakeStream : SoundcardStreamControl {
 struct FakeSoundcardSource : AudioSource {
     FakeSoundcardSource(KestravaInstanceConfig* config, std::int32_t index)
         : AudioSource(nullptr, config, nullptr), stream(index) {
-        soundcardSourceFlag = true;
+        signals.soundcardSourceFlag = true;
     }
     void start() override { stream.start(); }
     void stop() override { stream.active = false; }
@@ -81,7 +81,7 @@ TEST_F(SoundcardSelectionTest, FirstCallBuildsTheSourceWithoutStartingIt) {
     EXPECT_EQ(built, std::vector<std::int32_t>{4});
     EXPECT_EQ(fake()->deviceIndex, 4);
     EXPECT_EQ(fake()->starts, 0);
-    EXPECT_TRUE(source->soundcardSourceFlag);
+    EXPECT_TRUE(source->signals.soundcardSourceFlag);
     EXPECT_FALSE(source->feedThreadHasExited());
     EXPECT_TRUE(log.fresh().empty());
 }

@@ -1,6 +1,7 @@
 #include "audio/demod/DemodulatingAudioSource.h"
 
 #include "audio/SampleHook.h"
+#include "audio/demod/DemodulatorCycle.h"
 #include "logging/KestravaStatus.h"
 #include "platform/ThreadSetup.h"
 
@@ -45,35 +46,16 @@ DemodulatingAudioSource::~DemodulatingAudioSource() {
     if (thread.joinable()) thread.join();
 }
 
-float DemodulatingAudioSource::ratioOfPilotLevel(float level) {
-    if (std::isnan(level)) return 1.0f;
-    return std::min(level / fullPilotLevel, 1.0f);
-}
-
 void DemodulatingAudioSource::demodulatorThread() {
     for (;;) {
         {
             std::lock_guard lock(mutex);
             if (!running.load(std::memory_order_acquire)) return;
-            if (demodulator.inputBuffer().available() >= MPXD::frameLength) {
-                runCycle();
-                continue;  // more frames may wait already
-            }
+            // One frame at a time; more may wait already.
+            if (runDemodulatorCycle(demodulator, outputBlock, *this)) continue;
         }
         inputReady.wait();
     }
-}
-
-// One frame into records, the records to the encoder's ring, then the published values. Runs
-// with `mutex` held.
-void DemodulatingAudioSource::runCycle() {
-    const std::uint32_t n = demodulator.readOutput(outputBlock, blockRecords);
-    if (!writeInput(outputBlock, n)) demodulator.reset();
-
-    const float level = std::sqrt(2.0f * demodulator.pilotMeanSquare());
-    demodulatorFlag.store(demodulator.rdsQuadrature(), std::memory_order_relaxed);
-    config->values.demodulatorLevel.store(level, std::memory_order_relaxed);
-    pilotLevelRatio.store(ratioOfPilotLevel(level), std::memory_order_relaxed);
 }
 
 void DemodulatingAudioSource::feedInput(float* samples, std::uint32_t n) {

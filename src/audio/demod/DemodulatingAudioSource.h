@@ -15,7 +15,8 @@
 // An audio source whose input is the composite signal: the input stage (feedInput, on the audio
 // callback thread) watches the input peak, applies the input gain and appends the samples to the
 // demodulator's input ring; the demodulator thread turns every whole frame into records for the
-// encoder's ring and publishes the pilot level and the RDS phase flag.
+// encoder's ring and publishes the pilot level and the RDS phase flag (runDemodulatorCycle, which
+// the offline chain runs too).
 //
 //   callback thread                    demodulator thread                   encoder feed thread
 //   feedInput --> MPXD input ring --> readOutput --> writeInput --> AudioSource ring --> encode
@@ -32,7 +33,6 @@ public:
     static constexpr std::uint32_t blockRecords = MPXD::hop;  // records per demodulator cycle
     static constexpr float peakLow = 0.99f;
     static constexpr float peakHigh = 1.0f;
-    static constexpr float fullPilotLevel = 0.18f;
 
     // Starts the demodulator thread (after the feed thread that the base starts).
     DemodulatingAudioSource(kestrava::transport::TRPSender* sender, KestravaInstanceConfig* config, std::unique_ptr<EncodeStep> encodeStep);
@@ -44,17 +44,12 @@ public:
     // Allocates nothing and locks the demodulator only when the input sample rate has changed.
     void feedInput(float* samples, std::uint32_t n) override;
 
-    // Pilot amplitude relative to a full pilot, at most 1; a level that is not a number counts
-    // as full.
-    static float ratioOfPilotLevel(float level);
-
     // For checks: what the demodulator holds, and the peak window of the input stage.
     MPXD& demodulatorState() { return demodulator; }
     std::uint32_t peakWindowSamples() const { return peakWindowLength; }
 
 private:
     void demodulatorThread();
-    void runCycle();
     void checkPeak(float blockPeak, std::uint32_t n);
 
     std::atomic<bool> running{true};

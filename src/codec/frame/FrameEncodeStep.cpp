@@ -1,6 +1,5 @@
 #include "codec/frame/FrameEncodeStep.h"
 
-#include "audio/AudioSource.h"
 #include "codec/LegacyRateController.h"
 #include "codec/RateController.h"
 #include "codec/entropy/EntropyCoder.h"
@@ -26,6 +25,7 @@ FrameEncodeStep::FrameEncodeStep(KestravaInstanceConfig* config_, FrameSender* s
       gps(gps_),
       coder(std::make_unique<EntropyCoder>(config_)),
       payload(std::make_unique<AudioPayload>()),
+      bitrate(config_->engine.bitrate.load()),
       packetBuffer{},
       planes{},
       codes{},
@@ -58,8 +58,7 @@ void FrameEncodeStep::logOnce(bool& flag, const char* text) {
     config->logger.log(1, KestravaLogger::Error, "{}", text);
 }
 
-std::uint32_t FrameEncodeStep::convertPlanes(const AudioSource& source, std::uint32_t n, std::uint32_t inputRate) {
-    const DemodulatedSample* r = source.blockFrames;
+std::uint32_t FrameEncodeStep::convertPlanes(const DemodulatedSample* r, std::uint32_t n, std::uint32_t inputRate) {
     float* a = planes;
     float* b = planes + planeStride;
     float* c = planes + 2 * planeStride;
@@ -80,8 +79,8 @@ std::uint32_t FrameEncodeStep::convertPlanes(const AudioSource& source, std::uin
         }
         return m;
     }
-    const std::uint32_t codecRate = source.codecSampleRate;
-    if (codecRate == 0 || inputRate < codecRate || inputRate % codecRate != 0) return 0;
+    constexpr auto codecRate = static_cast<std::uint32_t>(KestravaInstanceConfig::codecSampleRate);
+    if (inputRate < codecRate || inputRate % codecRate != 0) return 0;
     const std::uint32_t step = inputRate / codecRate;
     const std::uint32_t m = n / step;
     for (std::uint32_t i = 0; i < m; ++i) {
@@ -92,13 +91,13 @@ std::uint32_t FrameEncodeStep::convertPlanes(const AudioSource& source, std::uin
     return m;
 }
 
-bool FrameEncodeStep::ensureGeneration(AudioSource& source, std::int32_t v) {
+bool FrameEncodeStep::ensureGeneration(SourceSignals& signals, std::int32_t v) {
     if (v == 0) {
         if (legacyEncoder) return true;
         legacyEncoder.reset(new LegacyEncoder(config));
         doubleEncoder.reset();
         floatEncoder.reset();
-        source.forceReset.store(true, std::memory_order_relaxed);
+        signals.forceReset.store(true, std::memory_order_relaxed);
         if (legacyEncoder && !legacyEncoder->ready()) legacyEncoder.reset();
         return legacyEncoder != nullptr;
     }
@@ -107,7 +106,7 @@ bool FrameEncodeStep::ensureGeneration(AudioSource& source, std::int32_t v) {
         doubleEncoder.reset(new Encoder<double, 0>(config));
         floatEncoder.reset();
         legacyEncoder.reset();
-        source.forceReset.store(true, std::memory_order_relaxed);
+        signals.forceReset.store(true, std::memory_order_relaxed);
         if (doubleEncoder && !doubleEncoder->ready()) doubleEncoder.reset();
         return doubleEncoder != nullptr;
     }
@@ -115,12 +114,12 @@ bool FrameEncodeStep::ensureGeneration(AudioSource& source, std::int32_t v) {
     doubleEncoder.reset();  // its worker ends before the next one starts
     floatEncoder.reset(new Encoder<float, 4>(config));
     legacyEncoder.reset();
-    source.forceReset.store(true, std::memory_order_relaxed);
+    signals.forceReset.store(true, std::memory_order_relaxed);
     if (floatEncoder && !floatEncoder->ready()) floatEncoder.reset();
     return floatEncoder != nullptr;
 }
 
-std::uint32_t FrameEncodeStep::prepareResetPacket(AudioSource& source, std::int32_t v) {
+std::uint32_t FrameEncodeStep::prepareResetPacket(SourceSignals& signals, std::int32_t v) {
     const EngineSettings& e = config->engine;
     ResetPacket::Inputs in;
     in.bitRate = e.bitrate.load(std::memory_order_relaxed);
@@ -129,27 +128,23 @@ std::uint32_t FrameEncodeStep::prepareResetPacket(AudioSource& source, std::int3
     in.variableBitRate = in.plusMode && e.variableBitrate.load(std::memory_order_relaxed);
     in.vbrNoiseLevel = e.vbrNoiseLevel.load(std::memory_order_relaxed);
     in.vbrMaxBitRate = e.vbrMaxBitrate.load(std::memory_order_relaxed);
-    in.pilotLevel = source.pilotLevelRatio.load(std::memory_order_relaxed);
-    in.rdsLevel = source.rdsLevel.load(std::memory_order_relaxed);
-    in.spectrumFlag = source.demodulatorFlag.load(std::memory_order_relaxed);
-    source.bitrate = in.bitRate;
-    source.samplesSinceReset = 0;
-    source.forceReset.store(false, std::memory_order_relaxed);
+    in.pilotLevel = signals.pilotLevelRatio.load(std::memory_order_relaxed);
+    in.rdsLevel = signals.rdsLevel.load(std::memory_order_relaxed);
+    in.spectrumFlag = signals.demodulatorFlag.load(std::memory_order_relaxed);
+    bitrate = in.bitRate;
+    samplesSinceReset = 0;
+    signals.forceReset.store(false, std::memory_order_relaxed);
     ResetPacket::Generations g{doubleEncoder.get(), floatEncoder.get(), legacyEncoder.get()};
     return ResetPacket::prepare(in, g, *coder, packetBuffer);
 }
 
-std::int32_t FrameEncodeStep::encodeAndSendBlock(AudioSource& source, std::uint32_t count, std::uint32_t inputRate) {
-    auto& logger = config->logger;
-    const std::uint32_t n = std::min(count, AudioSource::blockCapacity);
-    const std::size_t copied = source.inputBuffer.readSliding(source.blockFrames, n, n);
-    if (copied < n) {
-        const auto left = static_cast<std::uint32_t>(source.inputBuffer.available());
-        logger.log(1, KestravaLogger::Warning, "Not enough audio data to send: {} {}", left, n);
-        return -1;
-    }
-    if (source.takeInputReset()) rdsEncoder.halfBitCount = 0;  // decisions of dropped input are stale
-    const DemodulatedSample* records = source.blockFrames;
+std::int32_t FrameEncodeStep::encodeAndSendBlock(const BlockView& block) {
+    SourceSignals& signals = *block.signals;
+    const std::uint32_t n = block.count;
+    const std::uint32_t inputRate = block.inputRate;
+    if (n == 0) return -1;
+    if (block.inputWasReset) rdsEncoder.halfBitCount = 0;  // decisions of dropped input are stale
+    const DemodulatedSample* records = block.records;
 
     float peak = 0.0f;
     for (std::uint32_t i = 0; i < n; ++i) peak = std::max(peak, std::fabs(records[i].mpx));
@@ -160,11 +155,11 @@ std::int32_t FrameEncodeStep::encodeAndSendBlock(AudioSource& source, std::uint3
     if (gps != nullptr) {
         if (config->engine.gpsTimeEncoding.load(std::memory_order_relaxed)) {
             if (!gps->started()) gps->start();
-            double measuredRate = source.rateMeter.slowRate();
+            double measuredRate = block.rateMeter != nullptr ? block.rateMeter->slowRate() : 0.0;
             if (config->engine.gpsResyncRequested.exchange(false, std::memory_order_relaxed)) {
                 // The old marks belong to another input: start over, and so does the rate.
                 gps->reset();
-                source.rateMeter.requestReseed();
+                if (block.rateMeter != nullptr) block.rateMeter->requestReseed();
                 measuredRate = 0.0;
             }
             stamped = gps->process(n, measuredRate, offset, stamp);
@@ -174,7 +169,7 @@ std::int32_t FrameEncodeStep::encodeAndSendBlock(AudioSource& source, std::uint3
     }
 
     const float inputRateF = static_cast<float>(inputRate);
-    const std::uint32_t m = convertPlanes(source, n, inputRate);
+    const std::uint32_t m = convertPlanes(records, n, inputRate);
     if (m == 0) {
         logOnce(reportedRate, "Input sample rate or block length not supported by the codec: block not coded");
         return -1;
@@ -185,21 +180,21 @@ std::int32_t FrameEncodeStep::encodeAndSendBlock(AudioSource& source, std::uint3
         logOnce(reportedVersion, "Codec version outside 0..3: block not coded");
         return -1;
     }
-    if (!ensureGeneration(source, v)) return -1;  // the next block tries again and carries the reset
+    if (!ensureGeneration(signals, v)) return -1;  // the next block tries again and carries the reset
 
-    source.samplesSinceReset += n;
+    samplesSinceReset += n;
     const float interval = config->engine.resetInterval.load(std::memory_order_relaxed);
     const std::uint32_t threshold = frame_bytes::truncateUnsigned(inputRateF * interval, 0xFFFFFFFFu);
     std::uint32_t r = 0;
-    if (source.samplesSinceReset > threshold || source.forceReset.load(std::memory_order_relaxed)) {
-        r = prepareResetPacket(source, v);
+    if (samplesSinceReset > threshold || signals.forceReset.load(std::memory_order_relaxed)) {
+        r = prepareResetPacket(signals, v);
     }
 
     rdsEncoder.bitStep = rdsEncoder.bitRate / inputRateF;
     rdsEncoder.decisionStep = rdsEncoder.bitStep;
     const std::uint32_t s = rdsEncoder.encodeBlock(records, n, packetBuffer + r + 2);
     const float level = 2.0f * std::sqrt(2.0f * rdsEncoder.power);
-    source.rdsLevel.store(std::min(level / 0.09f, 1.0f), std::memory_order_relaxed);
+    signals.rdsLevel.store(std::min(level / 0.09f, 1.0f), std::memory_order_relaxed);
 
     float x = records[n - 1].pilot;
     if (x < 0.0f) x = x + 1.0f;
@@ -241,7 +236,7 @@ std::int32_t FrameEncodeStep::encodeAndSendBlock(AudioSource& source, std::uint3
             config->logger.log(1, KestravaLogger::Error,
                                "Block not sent: the input drove the coder beyond finite values");
         }
-        source.forceReset.store(true, std::memory_order_relaxed);
+        signals.forceReset.store(true, std::memory_order_relaxed);
         return -1;
     }
 
@@ -250,14 +245,14 @@ std::int32_t FrameEncodeStep::encodeAndSendBlock(AudioSource& source, std::uint3
     request.resetLength = r;
     request.rdsLength = s;
     request.thirdSilent = silent != 0;
-    request.rate = source.bitrate;
+    request.rate = bitrate;
     request.codecVersion = static_cast<std::uint32_t>(v);
     AudioPayload::Result result;
     const AudioPayload::Planes codePlanes{{codes, m}, {codes + planeStride, m}, {codes + 2 * planeStride, m}};
     if (!payload->encode(codePlanes, request, *coder, packetBuffer, result)) {
         // The coder has logged why; the decoder resynchronises at the next reset.
         restoreThirdPredictions();
-        source.forceReset.store(true, std::memory_order_relaxed);
+        signals.forceReset.store(true, std::memory_order_relaxed);
         return -1;
     }
 
@@ -266,18 +261,19 @@ std::int32_t FrameEncodeStep::encodeAndSendBlock(AudioSource& source, std::uint3
     const float offsetAt192k = offset * 192000.0f / inputRateF;
     const std::uint32_t bytes = sender->sendFrame(
         packetBuffer, v, result.frameLength + result.thirdLength, sampleCount, r != 0, result.difference,
-        silent != 0, source.soundcardSourceFlag.load(std::memory_order_relaxed), stamped, offsetAt192k, stamp, peak);
+        silent != 0, signals.soundcardSourceFlag.load(std::memory_order_relaxed), stamped, offsetAt192k, stamp, peak);
     if (bytes == 0 || bytes <= r) {
         // Not sent: no rate feedback, and the next frame resynchronises the decoder.
         restoreThirdPredictions();
-        source.forceReset.store(true, std::memory_order_relaxed);
+        signals.forceReset.store(true, std::memory_order_relaxed);
         return -1;
     }
 
     reportedNonFinite = false;
     if (observer != nullptr) observer->frameSent(observedInput.get(), rebuilt, planeStride, m);
 
-    const std::uint64_t duration = static_cast<std::uint32_t>(m * 1000000u) / source.codecSampleRate;
+    const std::uint64_t duration =
+        static_cast<std::uint32_t>(m * 1000000u) / static_cast<std::uint32_t>(KestravaInstanceConfig::codecSampleRate);
     const std::uint32_t sent = bytes - r;
     if (doubleEncoder) {
         RateController<double>::update(*doubleEncoder, duration, static_cast<std::int32_t>(sent), 2 * m, energy,

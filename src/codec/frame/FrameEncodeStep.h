@@ -49,7 +49,7 @@ public:
     ~FrameEncodeStep() override;
 
     // Returns the packet length sent, or -1 when no frame left for this block.
-    std::int32_t encodeAndSendBlock(AudioSource& source, std::uint32_t count, std::uint32_t inputRate) override;
+    std::int32_t encodeAndSendBlock(const BlockView& block) override;
 
     // The generation in use (at most one is non-null after a block).
     std::shared_ptr<Encoder<double, 0>> doubleEncoder;
@@ -57,9 +57,9 @@ public:
     std::shared_ptr<LegacyEncoder> legacyEncoder;
     RdsEncoder rdsEncoder;
 
-    // Fills the first m samples of the three planes from the source's block records; returns m,
-    // or 0 for a rate the codec cannot take (decimation needs a whole multiple of 38,400 Hz).
-    std::uint32_t convertPlanes(const AudioSource& source, std::uint32_t n, std::uint32_t inputRate);
+    // Fills the first m samples of the three planes from n records; returns m, or 0 for a rate
+    // the codec cannot take (decimation needs a whole multiple of 38,400 Hz).
+    std::uint32_t convertPlanes(const DemodulatedSample* records, std::uint32_t n, std::uint32_t inputRate);
     const float* plane(int index) const { return planes + index * planeStride; }
 
     // Observer of the sent frames (null: none). Allocates its plane copies here, never per block.
@@ -67,8 +67,8 @@ public:
 
 private:
     // Makes the generation of version v exist; false when it could not be built.
-    bool ensureGeneration(AudioSource& source, std::int32_t v);
-    std::uint32_t prepareResetPacket(AudioSource& source, std::int32_t v);
+    bool ensureGeneration(SourceSignals& signals, std::int32_t v);
+    std::uint32_t prepareResetPacket(SourceSignals& signals, std::int32_t v);
     void logOnce(bool& flag, const char* text);
     // The float coder's third-channel last and prior prediction (zeros without that coder).
     std::array<float, 2> thirdPredictions() const;
@@ -81,6 +81,8 @@ private:
     GpsStamper* const gps;
     std::unique_ptr<kestrava::codec::entropy::EntropyCoder> coder;
     std::unique_ptr<AudioPayload> payload;
+    std::int32_t bitrate;                      // kbit/s; each reset packet reloads it
+    std::uint32_t samplesSinceReset = 1'000'000;  // input records since the last reset packet
     bool reportedRate = false;
     bool reportedVersion = false;
     bool reportedNonFinite = false;  // until the next sent frame

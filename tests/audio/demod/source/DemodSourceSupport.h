@@ -53,23 +53,24 @@ class CollectingStep : public EncodeStep {
 public:
     explicit CollectingStep(std::size_t capacity) : records(capacity) {}
 
-    std::int32_t encodeAndSendBlock(AudioSource& source, std::uint32_t count, std::uint32_t) override {
-        const std::size_t got = source.inputBuffer.readSliding(source.blockFrames, count, count);
+    std::int32_t encodeAndSendBlock(const BlockView& block) override {
         const std::size_t have = collected.load(std::memory_order_relaxed);
-        const std::size_t k = std::min(got, records.size() - have);
-        std::copy_n(source.blockFrames, k, records.begin() + static_cast<std::ptrdiff_t>(have));
+        if (block.inputWasReset) resetAt.push_back(have);
+        const std::size_t k = std::min<std::size_t>(block.count, records.size() - have);
+        std::copy_n(block.records, k, records.begin() + static_cast<std::ptrdiff_t>(have));
         collected.store(have + k, std::memory_order_release);
         return 0;
     }
 
     std::vector<DemodulatedSample> records;
+    std::vector<std::size_t> resetAt;  // records collected before each block that follows an input reset
     std::atomic<std::size_t> collected{0};
 };
 
-// Holds the feed thread inside its first block, without reading, until opened.
+// Holds the feed thread inside its first block (already read out of the ring) until opened.
 class GateStep : public EncodeStep {
 public:
-    std::int32_t encodeAndSendBlock(AudioSource&, std::uint32_t, std::uint32_t) override {
+    std::int32_t encodeAndSendBlock(const BlockView&) override {
         std::unique_lock lock(mutex);
         entered = true;
         changed.notify_all();
