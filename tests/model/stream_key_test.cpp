@@ -1,10 +1,14 @@
 #include "audio/soundcard/LogCapture.h"
 #include "logging/KestravaInstanceConfig.h"
 #include "model/StreamKeyDerivation.h"
+#include "model/StreamPasswordAction.h"
+#include "settings/EncoderSettings.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
+#include <vector>
 #include <string>
 
 namespace {
@@ -67,6 +71,27 @@ TEST(StreamKeyNotice, TheKeyGoesToTheEngineButNeverIntoAMessageOrTheLog) {
     EXPECT_EQ(text.back(), '\n');
     EXPECT_EQ(text.find(*key), std::string::npos);
     for (const auto& [level, line] : capture->snapshot()) EXPECT_EQ(line.find(*key), std::string::npos) << line;
+}
+
+TEST(StreamPasswordAction, TheDerivedKeyBecomesTheActiveKeyAndThePasswordIsCleared) {
+    KestravaInstanceConfig config{192000, 2040};
+    kestrava::settings::EncoderSettings settings{192000};
+    std::strcpy(settings.newStreamPassword, "password");
+    std::vector<std::string> steps;
+    kestrava::model::StreamPasswordAction action{
+        settings,
+        config,
+        [&] { steps.push_back("apply " + config.engine.getText(EngineSettings::TextStreamKey2)); },
+        [&](const std::string& key) { steps.push_back("row " + key); },
+        [&] { steps.push_back("clear"); },
+        [&] { steps.push_back("pending"); },
+    };
+    ASSERT_TRUE(action.run());
+    config.logger.stop();
+    const std::string key = "c2e348c7b6d0cee706dc93465e29d60d";
+    EXPECT_EQ(steps, (std::vector<std::string>{"apply " + key, "row " + key, "clear", "pending"}));
+    EXPECT_STREQ(settings.activeStreamKeyHash, key.c_str());
+    EXPECT_STREQ(settings.newStreamPassword, "");
 }
 
 }  // namespace
