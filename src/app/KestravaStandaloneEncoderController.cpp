@@ -1,5 +1,6 @@
 #include "app/KestravaStandaloneEncoderController.h"
 
+#include "platform/CpuFeatures.h"
 #include "platform/ProgramVersion.h"
 #include "app/SharedFftPlans.h"
 #include "logging/KestravaInstanceConfig.h"
@@ -7,13 +8,7 @@
 
 #include <cstdlib>
 #include <ctime>
-#include <mutex>
 #include <system_error>
-
-namespace {
-std::mutex probeMutex;
-CpuProbe probe;
-}  // namespace
 
 KestravaStandaloneEncoderController::KestravaStandaloneEncoderController(KestravaInstanceConfig& config_,
                                                                          const EngineParts& parts_)
@@ -43,13 +38,8 @@ KestravaStandaloneEncoderController::~KestravaStandaloneEncoderController() {
 }
 
 void KestravaStandaloneEncoderController::reportSystemInfo() {
-    std::lock_guard lock(probeMutex);
-    probe = probeCpu(readCpuidWords());
-}
-
-CpuProbe KestravaStandaloneEncoderController::vectorRoutines() {
-    std::lock_guard lock(probeMutex);
-    return probe;
+    // The processor is probed once, here, before any coder picks its routines.
+    kestrava::cpuFeatures();
 }
 
 void KestravaStandaloneEncoderController::startThread() {

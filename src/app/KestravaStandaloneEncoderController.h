@@ -1,7 +1,6 @@
 #pragma once
 
 #include "app/AudioSourceControl.h"
-#include "app/CpuProbe.h"
 #include "app/EngineParts.h"
 #include "app/RequestSemaphore.h"
 #include "app/SenderControl.h"
@@ -40,9 +39,6 @@ public:
     virtual void setSoundcardFailureMode(std::uint8_t mode);
     virtual void enable();
     virtual void disable();
-
-    // The processor probe of the first controller, which picks the vector routines.
-    static CpuProbe vectorRoutines();
 
     SenderControl* sender() const { return sender_.get(); }
     bool hasSource() const { return source != nullptr; }

@@ -24,6 +24,8 @@ public:
     // the autosave is woken.
     virtual void userChanged() = 0;
     virtual const TextCatalog* translations() const { return nullptr; }
+    // How far before now a client's displays end, in seconds (0 when a session starts).
+    virtual float displayTimeOffset(int view) const { (void)view; return 0.0f; }
     // A problem worth a log line: a loaded value refused, a malformed request group.
     virtual void warning(std::string_view text) = 0;
 };

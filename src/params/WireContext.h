@@ -6,10 +6,14 @@
 
 namespace kestrava::params {
 
+class DisplayCanvas;
+
 // What the "/update" handler passes per request: the requesting client's view (29 for a request
-// without a session).
+// without a session) and the drawing canvas of the serving web server (the displays draw nothing
+// without one).
 struct RequestContext {
     int clientView = sessionlessView;
+    DisplayCanvas* canvas = nullptr;
 };
 
 // Per widget of a request, built from the group's first number.

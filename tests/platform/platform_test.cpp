@@ -93,6 +93,34 @@ TEST(CpuFeatures, GenericIsForcedByEnvironment) {
     }
 }
 
+// Processors as rows of their CPUID words: AVX2 routines only with AVX state saved by the OS.
+TEST(CpuFeatures, ProbeReadsTheProcessorWords) {
+    constexpr std::uint32_t sse2 = 1u << 26;     // leaf 1, fourth register
+    constexpr std::uint32_t osxsave = 1u << 27;  // leaf 1, third register
+    constexpr std::uint32_t avx = 1u << 28;      // leaf 1, third register
+    constexpr std::uint32_t avx2 = 1u << 5;      // leaf 7, second register
+    const struct {
+        const char* name;
+        CpuidWords words;
+        bool sse2, avx, avx2;
+    } cases[] = {
+        {"nothing", {}, false, false, false},
+        {"SSE2 only", {1, 0, sse2, 0, 0}, true, false, false},
+        {"AVX2 with saved state", {7, osxsave | avx, sse2, avx2, 0x7}, true, true, true},
+        {"AVX2 but the OS saves no AVX state", {7, avx, sse2, avx2, 0}, true, false, false},
+        {"AVX2 but only SSE state enabled", {7, osxsave | avx, sse2, avx2, 0x2}, true, false, false},
+        {"AVX2 bit without leaf 7", {6, osxsave | avx, sse2, avx2, 0x7}, true, true, false},
+        {"AVX without AVX2", {7, osxsave | avx, sse2, 0, 0x7}, true, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CpuFeatures f = probeCpu(c.words);
+        EXPECT_EQ(f.sse2, c.sse2);
+        EXPECT_EQ(f.avx, c.avx);
+        EXPECT_EQ(f.avx2, c.avx2);
+    }
+}
+
 TEST(SystemError, TextThenNumber) {
     EXPECT_EQ(describeSystemError(ENOENT), "No such file or directory (2)");
     EXPECT_EQ(systemErrorText(EACCES), "Permission denied");

@@ -1449,13 +1449,14 @@ var t,e;t=this,e=function(){"use strict";function t(t,e){for(var r in e)t[r]=e[r
       data() { return { page: page }; },
       computed: {
         p() { return getWidget(page.page); },
+        declared() { return declared(page.page); },
         sections() { return (page.pageContents || []).filter((x) => x.section !== undefined); },
       },
       created() { if (page.onLoadTrigger !== undefined) AddTrigger(page.onLoadTrigger); },
       template: `
         <div class="kv-page" :id="'page' + page.page">
           <kv-meter-bar v-if="page.meterBar" :bar="page.meterBar"></kv-meter-bar>
-          <div v-if="page.pageTitle" class="kv-page-title"><h4>{{ p.label }}
+          <div v-if="page.pageTitle && declared" class="kv-page-title"><h4>{{ p.label }}
             <kv-title-widgets :title="page.pageTitle"></kv-title-widgets></h4></div>
           <kv-section v-for="(s, i) in sections" :key="i" :item="s.section === undefined ? s : s"></kv-section>
         </div>`,
