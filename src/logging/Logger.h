@@ -8,7 +8,7 @@
 #include "platform/Clock.h"
 #include "platform/NonCopyable.h"
 
-#include <fmt/format.h>
+#include <fmt/core.h>
 
 #include <atomic>
 #include <cstddef>
