@@ -1,6 +1,7 @@
 #include "app/Application.h"
 
 #include "app/AudioLibrary.h"
+#include "app/EncoderWebInstance.h"
 #include "platform/CrashGuard.h"
 #include "app/EngineParts.h"
 #include "platform/ErrorState.h"
@@ -182,7 +183,12 @@ void Application::startWebServer() {
     auto& common = static_cast<ModelCommon&>(*currentModel->modelCommon);
     std::lock_guard lock(webServerMutex);
     // The server reads the white-list setting itself, under the settings' lock, at every connection.
-    currentWebServer = makeWebServer(common.config->logger, [parSet = currentParSet] { return parSet->webWhiteSaveText(); });
+    auto instance = common.encoderInstance
+                        ? std::make_shared<EncoderWebInstance>(common.encoderInstance->sharedRawHistory(),
+                                                               common.encoderInstance->sharedHistory())
+                        : nullptr;
+    currentWebServer = makeWebServer(common.config->logger, [parSet = currentParSet] { return parSet->webWhiteSaveText(); },
+                                     std::move(instance));
     if (currentWebServer) currentWebServer->start(currentModel->index, common.webPort, common.webWhiteList);
 }
 

@@ -40,6 +40,9 @@ public:
     KestravaStandaloneEncoderController& encoderController() { return *controller; }
     SampleHistoryControl& rawHistory() { return *rawInputHistory; }
     SampleHistoryControl& history() { return *inputHistory; }
+    // For users that outlive a lock on the instance (the web server's waits).
+    std::shared_ptr<SampleHistoryControl> sharedRawHistory() const { return rawInputHistory; }
+    std::shared_ptr<SampleHistoryControl> sharedHistory() const { return inputHistory; }
 
 private:
     void applyDestination(int row, bool active);

@@ -40,6 +40,11 @@ public:
         history->storedRate = sampleRate * static_cast<float>(history->rateFactor);
     }
     bool hasReaderEvents() const override { return history->hasReaderEvents(); }
+    void waitForInput(int view, std::chrono::milliseconds timeout) override { history->waitForInput(view, timeout); }
+    void captureViewPair(int view) override {
+        history->captureView(view);
+        history->captureView(view + 1);
+    }
 
 private:
     std::shared_ptr<OldSamples> history;

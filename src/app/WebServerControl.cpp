@@ -13,8 +13,9 @@ namespace {
 // instance behind the server's host interface.
 class EncoderWebServer : public WebServerControl, public kestrava::web::ServerHost {
 public:
-    EncoderWebServer(KestravaLogger::Logger& logger_, std::function<std::string()> whiteList_)
-        : logger(logger_), whiteList(std::move(whiteList_)), server(*this, instanceTable()) {
+    EncoderWebServer(KestravaLogger::Logger& logger_, std::function<std::string()> whiteList_,
+                     std::shared_ptr<kestrava::web::content::InstanceAccess> instance_)
+        : logger(logger_), whiteList(std::move(whiteList_)), instance(std::move(instance_)), server(*this, instanceTable()) {
         using Route = kestrava::web::Router::Route;
         server.router().plug(Route::LogList, &logViewer);
         server.router().plug(Route::LogFile, &logViewer);
@@ -39,11 +40,13 @@ public:
     bool runGuarded(const char* taskName, const std::function<void()>& body) override {
         return CrashGuard::run(taskName, body);
     }
+    kestrava::web::content::InstanceAccess* instanceAccess() override { return instance.get(); }
 
 private:
     KestravaLogger::Logger& logger;
     std::function<std::string()> whiteList;
     std::string startWhiteList;
+    std::shared_ptr<kestrava::web::content::InstanceAccess> instance;
     // The routes outlive the server, whose workers use them.
     kestrava::web::StaticFileRoute staticFiles;
     kestrava::web::LogViewer logViewer;
@@ -53,6 +56,7 @@ private:
 }  // namespace
 
 std::unique_ptr<WebServerControl> makeWebServer(KestravaLogger::Logger& logger,
-                                                std::function<std::string()> whiteListText) {
-    return std::make_unique<EncoderWebServer>(logger, std::move(whiteListText));
+                                                std::function<std::string()> whiteListText,
+                                                std::shared_ptr<kestrava::web::content::InstanceAccess> instance) {
+    return std::make_unique<EncoderWebServer>(logger, std::move(whiteListText), std::move(instance));
 }

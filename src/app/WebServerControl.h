@@ -18,8 +18,13 @@ public:
     virtual void stop() = 0;
 };
 
+namespace kestrava::web::content {
+class InstanceAccess;
+}
+
 // The instance's web server. It reads the live white-list setting through `whiteListText` at
 // every accepted connection (so that a changed setting takes effect at once) and warns through
-// the instance's log.
+// the instance's log. `instance` (null: only the fixed routes) serves the session routes.
 std::unique_ptr<WebServerControl> makeWebServer(KestravaLogger::Logger& logger,
-                                                std::function<std::string()> whiteListText);
+                                                std::function<std::string()> whiteListText,
+                                                std::shared_ptr<kestrava::web::content::InstanceAccess> instance = {});

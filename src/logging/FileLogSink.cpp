@@ -3,7 +3,7 @@
 #include "logging/KestravaInstanceConfig.h"
 #include "platform/SystemError.h"
 
-#include <fmt/core.h>
+#include <fmt/format.h>
 
 #include <cerrno>
 #include <ctime>

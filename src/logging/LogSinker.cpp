@@ -2,7 +2,7 @@
 
 #include "platform/Clock.h"
 
-#include <fmt/core.h>
+#include <fmt/format.h>
 
 #include <algorithm>
 

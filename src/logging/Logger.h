@@ -8,7 +8,7 @@
 #include "platform/Clock.h"
 #include "platform/NonCopyable.h"
 
-#include <fmt/core.h>
+#include <fmt/format.h>
 
 #include <atomic>
 #include <cstddef>

@@ -305,7 +305,9 @@ void PWave::writeWireState(const RequestContext& request, WidgetContext& widget,
     const std::int32_t n = getScaledLevel();
 
     std::timed_mutex& lock = viewMutex(view);
-    const bool locked = lock.try_lock_for(viewWait);  // a wait that runs out does not stop the drawing
+    // A wait that runs out does not stop the drawing. The free lock is taken without a timed
+    // wait first: the common case, and one the thread checker follows (it misses timed locks).
+    const bool locked = lock.try_lock() || lock.try_lock_for(viewWait);
     bool drawn = false;
     if (reserveHistory(view, t, n)) {
         float* scratch = canvas->scratchFor(n);

@@ -1,6 +1,6 @@
 #include "platform/SystemError.h"
 
-#include <fmt/core.h>
+#include <fmt/format.h>
 
 #include <cstring>
 

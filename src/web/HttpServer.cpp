@@ -80,6 +80,13 @@ bool HttpServer::start(const Config& config_) {
     started = true;
     config = config_;
     requestRouter->configure(config.instanceIndex, config.limits.serverMutexWait);
+    sessions.clear();
+    if (content::InstanceAccess* instance = host.instanceAccess()) {
+        objectsJsRoute = std::make_unique<ObjectsJsRoute>(sessions, *instance, stopFlag, config.instanceIndex);
+        updateRoute = std::make_unique<UpdateRoute>(sessions, *instance);
+        requestRouter->plug(Router::Route::ObjectsJs, objectsJsRoute.get());
+        requestRouter->plug(Router::Route::Update, updateRoute.get());
+    }
     whiteListCopy = host.whiteListText().substr(0, WhiteList::textLimit);
     whiteList = WhiteList(whiteListCopy);
     for (const auto& r : whiteList.refused()) {

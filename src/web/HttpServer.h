@@ -2,11 +2,14 @@
 
 #include "platform/AutoResetEvent.h"
 #include "web/ReplyOutput.h"
+#include "web/ObjectsJsRoute.h"
 #include "web/Router.h"
 #include "web/ServerHost.h"
 #include "web/ServerLimits.h"
 #include "web/ServerMutex.h"
+#include "web/SessionTable.h"
 #include "web/SocketChannel.h"
+#include "web/UpdateRoute.h"
 #include "web/WhiteList.h"
 
 #include <array>
@@ -59,6 +62,8 @@ public:
     std::uint16_t boundPort() const { return listeningPort.load(); }
     // Later parts of the web interface plug their routes in before start().
     Router& router() { return *requestRouter; }
+    // The web sessions; all free after start().
+    SessionTable& sessionTable() { return sessions; }
 
 private:
     struct Slot;
@@ -94,6 +99,9 @@ private:
     bool started = false;
     ServerMutex serverMutex;
     std::unique_ptr<Router> requestRouter;
+    SessionTable sessions;
+    std::unique_ptr<ObjectsJsRoute> objectsJsRoute;
+    std::unique_ptr<UpdateRoute> updateRoute;
 
     // Listener state (listener thread only, after start).
     int listenSocket = -1;

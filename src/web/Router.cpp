@@ -45,6 +45,18 @@ void Router::plug(Route route, RouteHandler* handler) {
 
 void Router::serve(RouteRequest request) {
     ReplyOutput& reply = *request.reply;
+    const Route route = classify(request.path);
+    if (request.webSocketMode && plainOnly(route)) {
+        reply.sendError(400, "BAD REQUEST", "Not available over WebSocket");
+        return;
+    }
+    if (request.crossSite && changesState(route)) {
+        reply.sendError(403, "FORBIDDEN", "Cross-site request refused");
+        return;
+    }
+    RouteHandler* handler = handlers[static_cast<std::size_t>(route)];
+    if (handler != nullptr && !handler->beforeLocks(request)) return;
+
     // Locks in this order, released in reverse by the destructors: only what was taken.
     ServerLock serverLock(serverMutex, serverWait);
     if (!serverLock.owns()) {
@@ -57,15 +69,6 @@ void Router::serve(RouteRequest request) {
     request.serverLock = &serverLock;
     request.modelLock = &modelLock;
 
-    const Route route = classify(request.path);
-    if (request.webSocketMode && plainOnly(route)) {
-        reply.sendError(400, "BAD REQUEST", "Not available over WebSocket");
-        return;
-    }
-    if (request.crossSite && changesState(route)) {
-        reply.sendError(403, "FORBIDDEN", "Cross-site request refused");
-        return;
-    }
     switch (route) {
         case Route::WebSocketPath:
             reply.sendPlain("HTTP/1.0 500 NO WEBSOCKETS\r\n\r\n");
@@ -76,7 +79,7 @@ void Router::serve(RouteRequest request) {
         default:
             break;
     }
-    if (RouteHandler* handler = handlers[static_cast<std::size_t>(route)]) {
+    if (handler != nullptr) {
         handler->serve(request);
         return;
     }

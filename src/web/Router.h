@@ -25,12 +25,18 @@ struct RouteRequest {
     Model* model = nullptr;      // the instance's Model, with the instance table's mutex held
     ServerLock* serverLock = nullptr;  // a route that sends long may release it early
     InstanceModelLock* modelLock = nullptr;  // the same; `model` is then no longer to be used
+    // Set by the session check of a route that has one.
+    std::int32_t sessionId = -1;
+    int view = -1;
 };
 
 // A route that a later part of the web interface provides.
 class RouteHandler {
 public:
     virtual ~RouteHandler() = default;
+    // Runs before the server mutex and the Model lock are taken (a session check and its waits);
+    // false when the request has been answered here.
+    virtual bool beforeLocks(RouteRequest&) { return true; }
     virtual void serve(RouteRequest& request) = 0;
 };
 
@@ -64,8 +70,9 @@ public:
     // Plugs a later route in; until then the route answers 404.
     void plug(Route route, RouteHandler* handler);
 
-    // Routes one message. No Model registered: no reply at all. The server mutex not obtained in
-    // time: "500 SERVER ERROR".
+    // Routes one message. Refusals that need no lock come first, then the route's step before the
+    // locks; then the locks. No Model registered: no reply at all. The server mutex not obtained
+    // in time: "500 SERVER ERROR".
     void serve(RouteRequest request);
 
 private:

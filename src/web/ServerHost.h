@@ -6,6 +6,10 @@
 
 namespace kestrava::web {
 
+namespace content {
+class InstanceAccess;
+}
+
 // What the web server needs of the program that runs it; the application implements it.
 class ServerHost {
 public:
@@ -18,6 +22,9 @@ public:
     // Runs a thread's body under the program's crash guard with the task's name ("HTTP Server",
     // "HTTP Worker"); false when an exception was caught and reported.
     virtual bool runGuarded(const char* taskName, const std::function<void()>& body) = 0;
+    // The instance that the session routes ("/objects.js", "/update") serve; without one they
+    // answer 404. Asked once, at start.
+    virtual content::InstanceAccess* instanceAccess() { return nullptr; }
 };
 
 }  // namespace kestrava::web

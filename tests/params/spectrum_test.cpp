@@ -122,7 +122,7 @@ TEST(BlackmanHarris, ApplyTransformsBothChannels) {
     EXPECT_FALSE(analyser->spectrumReady);
 }
 
-TEST(Spectrum, BinsAndRows) {
+TEST(MpxAnalyser, BinsAndRows) {
     EXPECT_EQ(PMpx::binsBelow(8192, 192000.0f, 1, 62000), 2645);
     EXPECT_EQ(PMpx::binsBelow(8192, 96000.0f, 1, 62000), 4096);  // the band stops at half the rate
     EXPECT_EQ(PMpx::binsBelow(8192, 0.0f, 1, 62000), 4096);      // no rate yet: counts as 1
@@ -133,7 +133,7 @@ TEST(Spectrum, BinsAndRows) {
     EXPECT_FLOAT_EQ(PMpx::rowOfSum(1e12f, 100), 0.0f);
 }
 
-TEST(Spectrum, SineLandsOnItsColumn) {
+TEST(MpxAnalyser, SineLandsOnItsColumn) {
     ASSERT_TRUE(kestrava::RealFft::prepare());
     TestOwner owner;
     auto history = kestrava::makeAligned<OldSamples>(false);
@@ -155,7 +155,7 @@ TEST(Spectrum, SineLandsOnItsColumn) {
 }
 
 // The spectrum takes its canvas size, limited to 1024 x 1023, and never zooms.
-TEST(Spectrum, CanvasSizeAndNoZoom) {
+TEST(MpxAnalyser, CanvasSizeAndNoZoom) {
     ASSERT_TRUE(kestrava::RealFft::prepare());
     TestOwner owner;
     auto history = kestrava::makeAligned<OldSamples>(false);

@@ -1,8 +1,10 @@
 // The server on a loopback port: clients on 127.0.0.0/8 only, every wait bounded.
+#include "FakeInstance.h"
 #include "LoopbackClient.h"
 #include "ScriptedSource.h"
 #include "model/InstanceTable.h"
 #include "model/Model.h"
+#include "params/PBool.h"
 #include "web/HttpServer.h"
 
 #include <gtest/gtest.h>
@@ -37,6 +39,8 @@ public:
         std::lock_guard lock(mutex);
         whiteList = std::move(text);
     }
+    kestrava::web::content::InstanceAccess* instanceAccess() override { return instance; }
+    kestrava::web::content::InstanceAccess* instance = nullptr;
     std::vector<std::string> warningsSeen() {
         std::lock_guard lock(mutex);
         return warnings;
@@ -124,6 +128,33 @@ TEST_F(Server, ServesAWebSocketUntilItEnds) {
     EXPECT_EQ(ws.readAll(), std::string("\x88\x02\x03\xF1", 4));
     EXPECT_TRUE(ws.closedByServer);
     EXPECT_EQ(get("/websocket"), "HTTP/1.0 500 NO WEBSOCKETS\r\n\r\n");
+}
+
+TEST_F(Server, OpensASessionAndServesItsUpdatesOverAWebSocket) {
+    using namespace kestrava::params;
+    webtest::FakeInstance instance;
+    auto& flag = instance.add(std::make_unique<PBool>(instance.owner, 4, static_cast<kestrava::ParamId>(26), true, 0,
+                                                      ShortKey("F"), NamePair("S"), NamePair("K"), "Flag"));
+    host.instance = &instance;
+    start();
+    const std::string script = get("/objects.js");
+    ASSERT_EQ(script.rfind("HTTP/1.0 200 OK\r\n", 0), 0u) << script;
+    EXPECT_NE(script.find("T[26]=8;\n"), std::string::npos);
+    const std::size_t at = script.find("let GUI_INDEX = \"");
+    ASSERT_NE(at, std::string::npos);
+    const std::string id = std::to_string(std::stoi(script.substr(at + 17)));
+
+    LoopbackClient ws(port);
+    upgrade(ws);
+    // Set the flag off and ask for its state: one binary frame, status 0, the words, 9999.
+    ws.send(frame(1, "/update" + id + "/1001A,0/"));
+    const std::string words("\x08\0\x01\0\0\0\x1A\0\0\0\x07\0\0\0\x0F\x27", 16);
+    EXPECT_EQ(ws.readExactly(4 + words.size()), std::string("\x82\x12\0\0", 4) + words);
+    EXPECT_FALSE(flag.current());
+    // A session no record holds gets the 409 frame; the connection goes on.
+    ws.send(frame(1, "/update" + std::to_string(std::stoi(id) + 1) + "/"));
+    EXPECT_EQ(ws.readExactly(4).substr(2), std::string("\x01\x99", 2));
+    server.reset();
 }
 
 TEST_F(Server, RefusesCrossSiteUpgradesAndOverlongKeys) {

@@ -4,7 +4,7 @@
 
 #include "logging/KestravaInstanceConfig.h"
 
-#include <fmt/core.h>
+#include <fmt/format.h>
 
 #include <cstring>
 
