@@ -45,6 +45,7 @@ public:
         history->captureView(view);
         history->captureView(view + 1);
     }
+    OldSamples* samples() override { return history.get(); }
 
 private:
     std::shared_ptr<OldSamples> history;
