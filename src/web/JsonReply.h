@@ -32,7 +32,6 @@ public:
     }
     // The closing text; an entry that follows it is written after it.
     void close() { sink(" }\n"); }
-    bool empty() const { return first; }
 
 private:
     Sink sink;
