@@ -18,6 +18,17 @@ namespace {
 constexpr int textKind = 12;  // PString: the one kind whose value is escaped in the file
 constexpr const char* encoderSection = "Corvix Kestrava Encoder";
 
+// Waits up to `ms` for the lock by trying it every millisecond. A save or load holds it for
+// a moment only, and plain try_lock (unlike a timed lock) is followed by the thread checker.
+bool lockWithin(std::unique_lock<std::mutex>& lock, int ms) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!lock.try_lock()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
 // The rows a file may hold and the file gives values to: persistent value rows with a key.
 // A row without a key name is neither saved nor loaded (it would collide with every other).
 bool isFileRow(const kestrava::params::Param& p) {
@@ -83,7 +94,7 @@ bool ParSet::saveSettingsFile(const std::string& path) {
 
     std::unique_lock lock(settingsMutex, std::defer_lock);
     SettingsFile::SaveResult result;
-    if (!lock.try_lock_for(std::chrono::milliseconds(settingsLockWaitMs))) {
+    if (!lockWithin(lock, settingsLockWaitMs)) {
         // Never two writers on the ".NEW" file: this save gives way and is tried again.
         result.ok = false;
         result.problem = "Saving the settings: the settings stayed locked for 10 s";
@@ -110,7 +121,7 @@ bool ParSet::loadSettingsFile(const std::string& path) {
     std::unique_lock lock(settingsMutex, std::defer_lock);
     // The only other holder is a save. Loading anyway is better than starting from defaults,
     // which the next save would write over the user's file.
-    if (!lock.try_lock_for(std::chrono::milliseconds(settingsLockWaitMs))) {
+    if (!lockWithin(lock, settingsLockWaitMs)) {
         report("Loading the settings: the settings stayed locked for 10 s; loading without the lock");
     }
     settingsLoadInProgress = true;

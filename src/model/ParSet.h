@@ -93,7 +93,7 @@ private:
     std::vector<std::unique_ptr<Param>> params_;
     std::vector<std::int32_t> orderIndex;
     std::size_t wholeFileCount_ = 0;
-    mutable std::timed_mutex settingsMutex;
+    mutable std::mutex settingsMutex;
     kestrava::model::SettingsFile file;
     kestrava::platform::MessageThrottle saveFailureThrottle{saveFailureReportPeriodNs};
     bool lastSaveFailed = false;
