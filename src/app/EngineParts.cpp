@@ -13,6 +13,9 @@
 #include "logging/KestravaInstanceConfig.h"
 #include "logging/SetupLogging.h"
 
+using kestrava::codec::frame::FrameEncodeStep;
+using kestrava::codec::frame::FrameSender;
+
 namespace {
 
 // The encode step of the running encoder with the GPS synchroniser it stamps from, so that the
