@@ -20,10 +20,17 @@ struct EncodedRun {
     std::vector<FramePlanes> reconstruction;  // one per sent frame
 };
 
+// `seconds` of the composite test signal at `rate`, as the chain is fed it.
+inline std::vector<float> compositeTestSignal(std::uint32_t rate, double seconds) {
+    std::vector<float> samples(static_cast<std::size_t>(seconds * rate));
+    CompositeTestSignal(rate).generate(samples.data(), samples.size());
+    return samples;
+}
+
 // `shape`, when given, changes each chunk of the signal before it is coded (gain, noise).
 // The chunk length is no multiple of any block size, so blocks straddle the feed calls.
-inline EncodedRun encodeTestSignal(const OfflineChainOptions& options, double seconds,
-                                   const std::function<void(float*, std::size_t)>& shape = {}) {
+inline EncodedRun encodeSignal(const OfflineChainOptions& options, const std::vector<float>& signal,
+                               const std::function<void(float*, std::size_t)>& shape = {}) {
     EncodedRun run;
     OfflineChain chain(options);
     EXPECT_EQ(chain.error(), "");
@@ -32,14 +39,18 @@ inline EncodedRun encodeTestSignal(const OfflineChainOptions& options, double se
         FramePlanes& f = run.reconstruction.emplace_back();
         for (std::size_t c = 0; c < 3; ++c) f[c].assign(planes[c], planes[c] + n);
     };
-    CompositeTestSignal signal(options.inputRate);
     std::vector<float> chunk(5000);
-    for (auto left = static_cast<std::size_t>(seconds * options.inputRate); left > 0;) {
-        const std::size_t n = std::min(left, chunk.size());
-        signal.generate(chunk.data(), n);
+    for (std::size_t at = 0; at < signal.size();) {
+        const std::size_t n = std::min(signal.size() - at, chunk.size());
+        std::copy_n(signal.begin() + static_cast<std::ptrdiff_t>(at), n, chunk.begin());
         if (shape) shape(chunk.data(), n);
         chain.feed(chunk.data(), n);
-        left -= n;
+        at += n;
     }
     return run;
+}
+
+inline EncodedRun encodeTestSignal(const OfflineChainOptions& options, double seconds,
+                                   const std::function<void(float*, std::size_t)>& shape = {}) {
+    return encodeSignal(options, compositeTestSignal(options.inputRate, seconds), shape);
 }

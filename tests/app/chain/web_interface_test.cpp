@@ -113,10 +113,11 @@ TEST(EncoderWebInterface, ServesOnItsPortAndStopsPromptlyOnSigterm) {
     EXPECT_NE(ws.readExactly(203).find("s3pPLMBiTxaQ9kYGzzhZRbK+xOo="), std::string::npos);
     std::vector<std::unique_ptr<LoopbackClient>> idle;
     for (int i = 0; i < 5; ++i) idle.push_back(std::make_unique<LoopbackClient>(port));
-    const auto asked = std::chrono::steady_clock::now();
+    // A stop that waited for its connections would be held by the WebSocket, which no time-out
+    // closes for two minutes; the limit only keeps a hang from eating the run, however slow the
+    // machine (a sanitizer build on two loaded cores).
     ASSERT_EQ(::kill(program.pid, SIGTERM), 0);
-    EXPECT_EQ(program.waitEnd(20s), 0);
-    EXPECT_LT(std::chrono::steady_clock::now() - asked, 10s);
+    EXPECT_EQ(program.waitEnd(90s), 0);
 }
 
 }  // namespace
