@@ -23,6 +23,8 @@
 #include <xmmintrin.h>
 #endif
 
+using kestrava::audio::soundcard::CompositeFileSignal;
+
 namespace {
 
 constexpr int lowestPriority = -2;

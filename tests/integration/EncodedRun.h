@@ -32,7 +32,7 @@ inline EncodedRun encodeTestSignal(const OfflineChainOptions& options, double se
         FramePlanes& f = run.reconstruction.emplace_back();
         for (std::size_t c = 0; c < 3; ++c) f[c].assign(planes[c], planes[c] + n);
     };
-    CompositeTestSignal signal(options.inputRate);
+    kestrava::audio::soundcard::CompositeTestSignal signal(options.inputRate);
     std::vector<float> chunk(5000);
     for (auto left = static_cast<std::size_t>(seconds * options.inputRate); left > 0;) {
         const std::size_t n = std::min(left, chunk.size());
