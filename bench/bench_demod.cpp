@@ -11,6 +11,11 @@
 #include <stdexcept>
 #include <vector>
 
+using kestrava::audio::demod::DemodKernels;
+using kestrava::audio::demod::MPXD;
+using kestrava::audio::demod::avx2DemodKernels;
+using kestrava::audio::demod::genericDemodKernels;
+
 namespace {
 
 struct Record {

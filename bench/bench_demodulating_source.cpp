@@ -13,6 +13,9 @@
 #include <thread>
 #include <vector>
 
+using kestrava::audio::demod::DemodulatingAudioSource;
+using kestrava::audio::demod::MPXD;
+
 namespace {
 
 struct BenchSource : DemodulatingAudioSource {

@@ -16,6 +16,8 @@
 #include <numbers>
 #include <vector>
 
+using kestrava::audio::OldSamples;
+
 namespace {
 
 using namespace kestrava::params;

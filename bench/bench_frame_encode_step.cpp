@@ -12,6 +12,10 @@
 #include <random>
 #include <vector>
 
+using kestrava::audio::BlockView;
+using kestrava::audio::DemodulatedSample;
+using kestrava::audio::SourceSignals;
+
 using kestrava::codec::frame::FrameEncodeStep;
 using kestrava::codec::frame::FrameSender;
 

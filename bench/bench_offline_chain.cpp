@@ -20,6 +20,8 @@
 #include <ctime>
 #include <vector>
 
+using kestrava::audio::soundcard::CompositeTestSignal;
+
 namespace {
 
 constexpr std::uint32_t inputRate = 192000;

@@ -12,6 +12,11 @@
 #include <memory>
 #include <vector>
 
+using kestrava::audio::DemodulatedSample;
+using kestrava::audio::InterfaceSampleHook;
+using kestrava::audio::OldSamples;
+using kestrava::audio::SampleFifo;
+
 namespace {
 
 void BM_FrameRingWriteAndRead(benchmark::State& state) {

@@ -19,6 +19,8 @@
 #include <cstring>
 #include <vector>
 
+using kestrava::audio::OldSamples;
+
 namespace {
 
 using namespace kestrava::params;

@@ -29,6 +29,7 @@
 #include <xmmintrin.h>
 #endif
 
+using kestrava::audio::soundcard::CompositeFileSignal;
 using kestrava::params::Param;
 
 namespace {

@@ -13,6 +13,13 @@
 #include "logging/KestravaInstanceConfig.h"
 #include "logging/SetupLogging.h"
 
+using kestrava::audio::soundcard::FakeSoundcardBackend;
+using kestrava::audio::soundcard::PortaudioWrapper;
+
+using kestrava::audio::EncodeStep;
+using kestrava::audio::InputHistories;
+using kestrava::audio::OldSamples;
+
 using kestrava::codec::frame::FrameEncodeStep;
 using kestrava::codec::frame::FrameSender;
 

@@ -11,7 +11,7 @@
 #include <memory>
 
 class KestravaInstanceConfig;
-class PortaudioWrapper;
+namespace kestrava::audio::soundcard { class PortaudioWrapper; }
 
 // The two sample histories of an instance: raw sound-card input, and input after the input stage.
 struct SampleHistories {
@@ -46,9 +46,9 @@ struct EngineParts {
 // process's own), or the fake sound card in its place, playing a composite signal in a loop
 // (empty: silence). The fake is only ever chosen here, never as a fallback for a failing card.
 struct AudioInputChoice {
-    PortaudioWrapper* wrapper = nullptr;
+    kestrava::audio::soundcard::PortaudioWrapper* wrapper = nullptr;
     bool fakeSoundcard = false;
-    CompositeSignal fakeSignal;
+    kestrava::audio::soundcard::CompositeSignal fakeSignal;
 };
 
 // The parts of this build.

@@ -16,6 +16,13 @@
 #include <algorithm>
 #include <vector>
 
+using kestrava::audio::demod::MPXD;
+using kestrava::audio::demod::runDemodulatorCycle;
+
+using kestrava::audio::AudioSource;
+using kestrava::audio::DemodulatedSample;
+using kestrava::audio::EncodeStep;
+
 using kestrava::codec::frame::FrameEncodeStep;
 using kestrava::codec::frame::FrameObserver;
 

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-class OldSamples;
+namespace kestrava::audio { class OldSamples; }
 
 // The shell's view of a sample history: a shared record of recent input samples that other parts
 // display or analyse. applySettings only tells it the input's sample rate.
@@ -18,5 +18,5 @@ public:
     virtual void captureViewPair(int /*view*/) {}
     // The samples themselves, which the display rows draw from; null for a history without
     // any (a test's stand-in).
-    virtual OldSamples* samples() { return nullptr; }
+    virtual kestrava::audio::OldSamples* samples() { return nullptr; }
 };

@@ -5,6 +5,13 @@
 
 #include <memory>
 
+using kestrava::audio::soundcard::PortaudioWrapper;
+
+using kestrava::audio::demod::DemodulatingAudioSource;
+
+using kestrava::audio::EncodeStep;
+using kestrava::audio::pushToHook;
+
 using kestrava::transport::TRPSender;
 
 SoundcardAudioSource::SoundcardAudioSource(TRPSender* sender, std::unique_ptr<EncodeStep> step,

@@ -8,7 +8,7 @@
 #include <functional>
 #include <memory>
 
-class PortaudioWrapper;
+namespace kestrava::audio::soundcard { class PortaudioWrapper; }
 namespace kestrava::transport { class TRPSender; }
 
 // The encoder's input from a sound card, in one object: the audio source with its feed thread
@@ -21,30 +21,30 @@ namespace kestrava::transport { class TRPSender; }
 // Built not started: start() opens the device through its stream worker, stop() closes it. The
 // destructor stops the stream before anything else, so the threads end in the order of the data
 // flow: callbacks, demodulator thread, feed thread.
-class SoundcardAudioSource final : public DemodulatingAudioSource {
+class SoundcardAudioSource final : public kestrava::audio::demod::DemodulatingAudioSource {
 public:
     // `step` codes every block the source claims; null only drains the input.
-    SoundcardAudioSource(kestrava::transport::TRPSender* sender, std::unique_ptr<EncodeStep> step, std::int32_t deviceIndex,
-                         KestravaInstanceConfig* config, PortaudioWrapper& wrapper);
+    SoundcardAudioSource(kestrava::transport::TRPSender* sender, std::unique_ptr<kestrava::audio::EncodeStep> step, std::int32_t deviceIndex,
+                         KestravaInstanceConfig* config, kestrava::audio::soundcard::PortaudioWrapper& wrapper);
     ~SoundcardAudioSource() override;
 
     void start() override { stream.start(); }
     void stop() override { stream.stop(); }
-    SoundcardStreamControl* soundcardStream() override { return &stream; }
+    kestrava::audio::SoundcardStreamControl* soundcardStream() override { return &stream; }
 
     // Both before start(): where an out-of-range input of the tilt filter is recorded, and what
     // the exit failure mode calls after the device failed to open four times.
-    void setTiltErrorRecorder(TiltErrorRecorder recorder) { stream.setTiltErrorRecorder(recorder); }
+    void setTiltErrorRecorder(kestrava::audio::soundcard::TiltErrorRecorder recorder) { stream.setTiltErrorRecorder(recorder); }
     void setStopRequester(std::function<void()> requester) { stream.setStopRequester(std::move(requester)); }
     void setExitOnOpenFailure(bool exit) { stream.setExitOnOpenFailure(exit); }
 
-    PortAudioSoundcardStream& inputStream() { return stream; }
+    kestrava::audio::soundcard::PortAudioSoundcardStream& inputStream() { return stream; }
 
 private:
     // The stream part: hands the raw blocks to the first sample hook of the configuration.
-    class Stream final : public SoundcardInputStream {
+    class Stream final : public kestrava::audio::soundcard::SoundcardInputStream {
     public:
-        using SoundcardInputStream::SoundcardInputStream;
+        using kestrava::audio::soundcard::SoundcardInputStream::SoundcardInputStream;
 
     protected:
         void pushRawBlock(const float* block, std::uint32_t count) override;

@@ -3,6 +3,8 @@
 #include "app/SoundcardAudioSource.h"
 #include "logging/KestravaInstanceConfig.h"
 
+using kestrava::audio::SoundcardStreamControl;
+
 SoundcardSourceControl::SoundcardSourceControl(KestravaInstanceConfig& config_,
                                                std::unique_ptr<SoundcardAudioSource> source)
     : config(config_), audio(std::move(source)) {}

@@ -1,5 +1,7 @@
 #include "audio/Audio.h"
 
+namespace kestrava::audio {
+
 Audio::Audio() { Audio::reset(); }
 
 void Audio::reset() {
@@ -18,3 +20,5 @@ void Audio::writeCircular() {
     }
     circularIndex = index;
 }
+
+}  // namespace kestrava::audio

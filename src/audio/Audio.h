@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace kestrava::audio {
+
 // Base of the sample-processing objects (input tilt filter, sample histories, spectrum
 // analysers): default analyser sizes, reset counters and a circular copy. Allocated 64-byte
 // aligned. Analysers overwrite the sizes with their own; histories and the tilt filter leave them.
@@ -48,3 +50,5 @@ public:
     std::int32_t circularSpan = 14337;  // blockLength + 1
     std::int32_t auxWords[3] = {};
 };
+
+}  // namespace kestrava::audio

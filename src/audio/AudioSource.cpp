@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string_view>
 
+namespace kestrava::audio {
+
 using kestrava::transport::TRPSender;
 
 namespace {
@@ -135,3 +137,5 @@ void AudioSource::resetInput() {
     signals.forceReset.store(true, std::memory_order_release);
     inputSemaphore.interrupt();
 }
+
+}  // namespace kestrava::audio

@@ -16,6 +16,9 @@
 #include <thread>
 
 namespace kestrava::transport { class TRPSender; }
+
+namespace kestrava::audio {
+
 class SoundcardStreamControl;
 
 // The encoder's input side: the frame ring "AudioSource.inputBuffer" that the demodulator fills,
@@ -102,3 +105,5 @@ private:
     std::unique_ptr<EncodeStep> encodeStep;
     std::thread feedThread;           // last: started when everything else exists
 };
+
+}  // namespace kestrava::audio

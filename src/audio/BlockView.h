@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstdint>
 
+namespace kestrava::audio {
+
 // What a source's demodulator side, its encode step and the displays share, each value written
 // by one side and read by the others.
 struct SourceSignals {
@@ -26,3 +28,5 @@ struct BlockView {
     bool inputWasReset = false;    // the input was reset since the previous block
     SourceSignals* signals = nullptr;
 };
+
+}  // namespace kestrava::audio

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdint>
 
+namespace kestrava::audio {
+
 // Stores source[sourceIndex + i] x 32,768 into destination[destinationIndex + i] for i in
 // [0, count), then advances destinationIndex by count; count <= 0 writes nothing. The factor is
 // a power of two, so the product is exact: full scale +-1.0 becomes +-32,768. The destination is
@@ -25,3 +27,5 @@ inline void copyScaled32768(std::int32_t count, std::int32_t sourceIndex, std::i
     for (std::int32_t i = 0; i < count; ++i) to[i].store(from[i] * 32768.0f, std::memory_order_relaxed);
     destinationIndex += count;
 }
+
+}  // namespace kestrava::audio

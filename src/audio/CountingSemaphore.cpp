@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cmath>
 
+namespace kestrava::audio {
+
 void CountingSemaphore::release(std::int32_t n) {
     {
         std::lock_guard lock(mutex);
@@ -85,3 +87,5 @@ bool CountingSemaphore::isClosed() const {
     std::lock_guard lock(mutex);
     return closed;
 }
+
+}  // namespace kestrava::audio

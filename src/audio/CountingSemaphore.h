@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <mutex>
 
+namespace kestrava::audio {
+
 // The hand-over object between two threads: a count of available units under a mutex, a
 // condition variable to wait on, and a closed state that lets the waiter go when its owner shuts
 // down. One thread consumes at a time (`waiting` is a single flag); any thread may release.
@@ -51,3 +53,5 @@ private:
     bool closed = false;
     bool interrupted = false;
 };
+
+}  // namespace kestrava::audio

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace kestrava::audio {
+
 // One demodulated record, as the demodulator hands it to the encoder: the five parts of the
 // composite signal and the composite input sample at the record's position.
 struct DemodulatedSample {
@@ -12,3 +14,5 @@ struct DemodulatedSample {
 };
 
 static_assert(sizeof(DemodulatedSample) == 6 * sizeof(float), "six packed floats");
+
+}  // namespace kestrava::audio

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace kestrava::audio {
+
 ExponentialAverage::ExponentialAverage(bool reciprocal_, double decay_, double gain_)
     : reciprocal(reciprocal_), decay(decay_), gain(gain_) {}
 
@@ -39,3 +41,5 @@ void ExponentialAverage::clear() {
     sum = 0.0;
     skip = 0;
 }
+
+}  // namespace kestrava::audio

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace kestrava::audio {
+
 // A weighted running average. A reciprocal average averages the periods 1/x and reports the
 // reciprocal of that average (a weighted harmonic mean: an average of periods, shown as a rate).
 class ExponentialAverage {
@@ -25,3 +27,5 @@ public:
     double sum = 0.0;
     std::int32_t skip = 0;
 };
+
+}  // namespace kestrava::audio

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <new>
 
+namespace kestrava::audio {
+
 namespace {
 
 constexpr std::align_val_t historyAlignment{64};
@@ -45,3 +47,5 @@ bool HistoryBuffer::pinned() const {
     }
     return false;
 }
+
+}  // namespace kestrava::audio

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdint>
 
+namespace kestrava::audio {
+
 // The slot array of a sample history and the per-view pins of the readers that hold it. Both
 // the block and the array are 64-byte aligned; every slot of a new buffer holds 1e-11.
 struct HistoryBuffer {
@@ -19,3 +21,5 @@ struct HistoryBuffer {
 };
 
 static_assert(sizeof(std::atomic<float>) == sizeof(float) && std::atomic<float>::is_always_lock_free);
+
+}  // namespace kestrava::audio

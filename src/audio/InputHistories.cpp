@@ -4,6 +4,8 @@
 #include "logging/KestravaInstanceConfig.h"
 #include "platform/AlignedNew.h"
 
+namespace kestrava::audio {
+
 InputHistories InputHistories::install(KestravaInstanceConfig& config) {
     InputHistories histories;
     histories.rawInputHistory = kestrava::makeAligned<OldSamples>(false);
@@ -21,3 +23,5 @@ void InputHistories::captureView(int view) const {
     if (inputHistory) inputHistory->captureView(view);
     if (rawInputHistory) rawInputHistory->captureView(view);
 }
+
+}  // namespace kestrava::audio

@@ -6,6 +6,8 @@
 
 class KestravaInstanceConfig;
 
+namespace kestrava::audio {
+
 // The two sample histories of an encoder instance. The raw one is fed from hook slot 0 (the
 // sound-card blocks as delivered) and has no reader events; the input one is fed from slot 1
 // (the composite channel after the input stage) and wakes the views that wait for fresh input.
@@ -23,3 +25,5 @@ struct InputHistories {
     std::shared_ptr<OldSamples> rawInputHistory;
     std::shared_ptr<OldSamples> inputHistory;
 };
+
+}  // namespace kestrava::audio

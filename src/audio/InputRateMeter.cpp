@@ -1,5 +1,7 @@
 #include "audio/InputRateMeter.h"
 
+namespace kestrava::audio {
+
 InputRateMeter::InputRateMeter(std::uint32_t sampleRate_, std::int64_t startNs)
     : sampleRate(sampleRate_), windowStart(startNs) {
     reseed();
@@ -35,3 +37,5 @@ void InputRateMeter::addFrames(std::uint32_t frames, std::int64_t callbackNs, Ke
     windowStart = callbackNs;
     windowFrames = 0.0;
 }
+
+}  // namespace kestrava::audio

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstdint>
 
+namespace kestrava::audio {
+
 // The measured input sample rate of an audio source: frames counted per window of one nominal
 // second of input, timed by the audio callback's steady-clock stamps, through two reciprocal
 // averages (fast, then slow). The callback thread is the only one that works the averages; the
@@ -37,3 +39,5 @@ private:
     std::atomic<double> published{0.0};
     std::atomic<double> publishedSlow{0.0};
 };
+
+}  // namespace kestrava::audio

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+namespace kestrava::audio {
+
 // Appends every pushed block, scaled to 16-bit full scale, to a sample history and wakes the
 // web views that wait on it. Keeps its history alive.
 class InterfaceSampleHook : public SampleHook {
@@ -16,3 +18,5 @@ public:
 private:
     std::shared_ptr<OldSamples> history;
 };
+
+}  // namespace kestrava::audio

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace kestrava::audio {
+
 OldSamples::OldSamples(bool withReaderEvents) {
     if (withReaderEvents) events = std::make_unique<kestrava::AutoResetEvent[]>(viewCount);
     std::fill(std::begin(triggerAdvance), std::end(triggerAdvance), -1);
@@ -155,3 +157,5 @@ float OldSamples::slot(std::int32_t position) const {
     if (buffer == nullptr || position < 0 || position >= buffer->capacity) return 0.0f;
     return buffer->data[position].load(std::memory_order_relaxed);
 }
+
+}  // namespace kestrava::audio

@@ -10,6 +10,8 @@
 #include <memory>
 #include <mutex>
 
+namespace kestrava::audio {
+
 // A shared history of the most recent input samples (x 32,768) that the web displays read.
 // One writer (append(), on the audio callback thread) and any number of readers, one per view.
 //
@@ -106,3 +108,5 @@ private:
     std::unique_ptr<kestrava::AutoResetEvent[]> events;
     std::mutex resizeMutex;  // orders growth preparation and commits; each holds it briefly
 };
+
+}  // namespace kestrava::audio

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <numbers>
 
+namespace kestrava::audio {
+
 RdsCarrierTables::RdsCarrierTables() {
     constexpr double pi = std::numbers::pi;
     for (int k = 0; k < rows; ++k) {
@@ -14,3 +16,5 @@ RdsCarrierTables::RdsCarrierTables() {
         thirdCosine[k] = static_cast<float>(std::sin(6.0 * pi * x + pi / 2.0));
     }
 }
+
+}  // namespace kestrava::audio

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace kestrava::audio {
+
 // The carrier tables of the RDS section writer, indexed by a phase in 4096ths of a turn:
 // the fundamental, its second and third harmonic and the quadrature (cosine) forms of the second
 // and third harmonic. 4098 rows: rows 4096 and 4097 repeat rows 0 and 1, so that a read of two
@@ -16,3 +18,5 @@ struct RdsCarrierTables {
     // cos 6πx.
     float thirdCosine[rows];
 };
+
+}  // namespace kestrava::audio

@@ -13,6 +13,8 @@
 #include <string>
 #include <type_traits>
 
+namespace kestrava::audio {
+
 // A fixed-capacity ring for exactly one producer and one consumer, without a lock. Two 64-bit
 // totals count everything ever published and everything ever released; the element with total
 // index k lives at data[k mod N]:
@@ -202,3 +204,5 @@ private:
     kestrava::platform::MessageThrottle writeThrottle;
     kestrava::platform::MessageThrottle readThrottle;
 };
+
+}  // namespace kestrava::audio

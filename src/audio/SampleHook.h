@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <memory>
 
+namespace kestrava::audio {
+
 // A tap through which an input stage hands a copy of each sample block to a listener. The block
 // is only read. Pushes run on the audio callback thread: a hook must not allocate or block.
 class SampleHook {
@@ -16,3 +18,5 @@ public:
 inline void pushToHook(const std::shared_ptr<SampleHook>& slot, const float* block, std::int32_t count) {
     if (std::shared_ptr<SampleHook> hook = slot) hook->push(block, count);
 }
+
+}  // namespace kestrava::audio

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace kestrava::audio {
+
 // Where the sound-card callback hands its chunks: the input stage of the demodulating audio
 // source. Called on the audio callback thread with at most 1024 samples; it may scale the chunk
 // in place. It must not allocate or block.
@@ -12,3 +14,5 @@ public:
 protected:
     ~SoundcardInputStage() = default;
 };
+
+}  // namespace kestrava::audio

@@ -3,6 +3,8 @@
 #include "audio/SoundcardStreamControl.h"
 #include "logging/KestravaInstanceConfig.h"
 
+namespace kestrava::audio {
+
 using kestrava::transport::TRPSender;
 
 void selectSoundcard(std::unique_ptr<AudioSource>& source, std::int32_t index, TRPSender* sender,
@@ -21,3 +23,5 @@ void selectSoundcard(std::unique_ptr<AudioSource>& source, std::int32_t index, T
     stream->requestDevice(index);
     if (stream->isActive() && !stream->workerRunning()) stream->start();
 }
+
+}  // namespace kestrava::audio

@@ -9,6 +9,8 @@
 namespace kestrava::transport { class TRPSender; }
 class KestravaInstanceConfig;
 
+namespace kestrava::audio {
+
 // Builds the sound-card source (audio source with its feed thread, demodulator with its thread,
 // sound-card stream) for a device index; null when the allocation failed (already reported).
 using SoundcardSourceFactory =
@@ -21,3 +23,5 @@ using SoundcardSourceFactory =
 // Any other kind of source is left alone with a critical message.
 void selectSoundcard(std::unique_ptr<AudioSource>& source, std::int32_t index, kestrava::transport::TRPSender* sender,
                      KestravaInstanceConfig* config, const SoundcardSourceFactory& makeSource);
+
+}  // namespace kestrava::audio

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace kestrava::audio {
+
 // What choosing a sound card needs of the stream part of a sound-card source.
 class SoundcardStreamControl {
 public:
@@ -17,3 +19,5 @@ public:
     // Starts the stream (stopping it first when active) and launches a new worker.
     virtual void start() = 0;
 };
+
+}  // namespace kestrava::audio

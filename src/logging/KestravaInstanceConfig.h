@@ -12,7 +12,7 @@
 #include <memory>
 #include <mutex>
 
-class SampleHook;
+namespace kestrava::audio { class SampleHook; }
 class KestravaStatus;
 class KestravaStandaloneEncoderController;
 
@@ -47,7 +47,7 @@ public:
     KestravaLogger::Logger logger;
     StatusMessageRing statusMessages;
     // Slot 0: raw sound-card blocks; slot 1: after the input stage; slots 2..5 stay empty.
-    std::array<std::shared_ptr<SampleHook>, sampleHookCount> sampleHooks;
+    std::array<std::shared_ptr<kestrava::audio::SampleHook>, sampleHookCount> sampleHooks;
     std::atomic<KestravaStandaloneEncoderController*> controller{nullptr};
     std::uint64_t affinityMask = 0;
     PacketSequenceWindow sequenceWindow;

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 
+using kestrava::audio::Audio;
+
 namespace kestrava::params {
 
 namespace {

@@ -12,7 +12,7 @@ namespace kestrava::params {
 //
 // The window of 2m points is symmetric: a frame is weighted by w[i] at positions i and N-1-i,
 // with m = (N/2) >> windowShift entries in the table (the window spans the whole frame).
-class BlackmanHarris : public Audio {
+class BlackmanHarris : public kestrava::audio::Audio {
 public:
     static constexpr int minOrder = 1;
     static constexpr int maxOrder = 13;

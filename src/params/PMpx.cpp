@@ -8,6 +8,9 @@
 #include <algorithm>
 #include <cmath>
 
+using kestrava::audio::HistoryBuffer;
+using kestrava::audio::OldSamples;
+
 namespace kestrava::params {
 
 namespace {

@@ -8,6 +8,9 @@
 #include <cmath>
 #include <cstdio>
 
+using kestrava::audio::HistoryBuffer;
+using kestrava::audio::OldSamples;
+
 namespace kestrava::params {
 
 namespace {

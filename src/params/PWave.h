@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <mutex>
 
-class OldSamples;
+namespace kestrava::audio { class OldSamples; }
 
 namespace kestrava::params {
 
@@ -37,12 +37,12 @@ public:
     static constexpr std::int32_t maxSamples = 7680000;
     static constexpr std::int32_t neutralZoom = 32768;
 
-    PWave(ParamOwner& owner, std::uint32_t viewMask, ParamId id, int kind, OldSamples* history, PWave* master,
+    PWave(ParamOwner& owner, std::uint32_t viewMask, ParamId id, int kind, kestrava::audio::OldSamples* history, PWave* master,
           float initialValue, bool fineModeAllowed, bool fixedSearchWindow, const ShortKey& shortKey = {},
           const NamePair& section = {}, const NamePair& key = {});
     ~PWave() override = default;
 
-    OldSamples* history() const noexcept { return history_; }
+    kestrava::audio::OldSamples* history() const noexcept { return history_; }
     PWave* master() const noexcept { return master_; }
     int followerCount() const noexcept { return followerCount_; }
     // The span value, through the master when linked.
@@ -110,7 +110,7 @@ private:
     void countNewSamples(int view, std::int32_t shift, std::int32_t ringLength);
     void markPolled(int view);
 
-    OldSamples* const history_;
+    kestrava::audio::OldSamples* const history_;
     const bool fineModeAllowed;
     std::array<std::int32_t, viewCount> lastReadPosition{};
     PWave* const master_;

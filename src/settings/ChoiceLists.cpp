@@ -6,6 +6,8 @@
 
 #include <set>
 
+using kestrava::audio::soundcard::SoundcardEntry;
+
 namespace kestrava::settings {
 
 namespace {

@@ -24,7 +24,7 @@ inline constexpr const char* automaticInterfaceText = "Automatic";
 // The input sound cards sorted by label, case-insensitively (ASCII letters only; equal labels
 // keep the given order), or the placeholder with value -1 when there are none. Beyond the
 // list's capacity the later devices are dropped.
-void fillSoundcardList(SoundcardChoices& list, const std::vector<SoundcardEntry>& devices);
+void fillSoundcardList(SoundcardChoices& list, const std::vector<kestrava::audio::soundcard::SoundcardEntry>& devices);
 
 // "Automatic" (value 0), then every adapter with an IPv4 address, keyed and labelled by its
 // name. An adapter's value is its IPv4 address (first octet most significant); where that is 0

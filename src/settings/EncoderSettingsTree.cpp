@@ -22,6 +22,8 @@
 #include <span>
 #include <stdexcept>
 
+using kestrava::audio::OldSamples;
+
 namespace kestrava::settings {
 
 using namespace params;

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-class OldSamples;
+namespace kestrava::audio { class OldSamples; }
 
 namespace kestrava::settings {
 
@@ -80,8 +80,8 @@ struct TreeSources {
     // The instance's two sample histories that the display rows draw from: the sound-card input
     // as delivered, and the input after the input stage (tilt correction). Borrowed; they must
     // outlive the rows. Without them the displays send no picture.
-    OldSamples* rawInputHistory = nullptr;
-    OldSamples* inputHistory = nullptr;
+    kestrava::audio::OldSamples* rawInputHistory = nullptr;
+    kestrava::audio::OldSamples* inputHistory = nullptr;
 
     const params::LMEnumList* soundcards = nullptr;
     const params::LMEnumList* interfaces = nullptr;

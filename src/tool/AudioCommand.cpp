@@ -25,6 +25,18 @@
 #include <string>
 #include <thread>
 
+using kestrava::audio::soundcard::AudioBackend;
+using kestrava::audio::soundcard::CompositeFileSignal;
+using kestrava::audio::soundcard::CompositeSignal;
+using kestrava::audio::soundcard::FakeSoundcardBackend;
+using kestrava::audio::soundcard::PortAudioBackend;
+using kestrava::audio::soundcard::PortaudioWrapper;
+using kestrava::audio::soundcard::SoundcardInputStream;
+using kestrava::audio::soundcard::realSteadyClock;
+
+using kestrava::audio::InputRateMeter;
+using kestrava::audio::SoundcardInputStage;
+
 namespace {
 
 struct Options {

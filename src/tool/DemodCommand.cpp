@@ -16,6 +16,8 @@
 #include <memory>
 #include <vector>
 
+using kestrava::audio::demod::MPXD;
+
 namespace {
 
 struct Record {

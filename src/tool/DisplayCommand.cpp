@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+using kestrava::audio::OldSamples;
+
 namespace {
 
 using namespace kestrava::params;

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <vector>
 
+using kestrava::audio::soundcard::CompositeTestSignal;
+
 namespace {
 
 constexpr double lowestRate = 128000.0;  // the composite reaches 60 kHz and more (RDS at 57 kHz)

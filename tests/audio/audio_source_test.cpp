@@ -15,6 +15,14 @@
 #include <thread>
 #include <vector>
 
+using kestrava::audio::AudioSource;
+using kestrava::audio::BlockView;
+using kestrava::audio::DemodulatedSample;
+using kestrava::audio::EncodeStep;
+using kestrava::audio::ExponentialAverage;
+using kestrava::audio::InputRateMeter;
+using kestrava::audio::RdsCarrierTables;
+
 namespace {
 
 struct TestSource : AudioSource {

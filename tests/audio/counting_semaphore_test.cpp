@@ -8,6 +8,8 @@
 #include <limits>
 #include <thread>
 
+using kestrava::audio::CountingSemaphore;
+
 namespace {
 
 // Runs acquire(n) on a thread; the test sees when it waits and when it has returned.

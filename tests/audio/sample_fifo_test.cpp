@@ -12,6 +12,9 @@
 #include <thread>
 #include <vector>
 
+using kestrava::audio::DemodulatedSample;
+using kestrava::audio::SampleFifo;
+
 using Ring4096 = SampleFifo<float, 4096>;
 using Ring192k = SampleFifo<float, 192000>;
 using FrameRing = SampleFifo<DemodulatedSample, 192000>;

@@ -16,6 +16,15 @@
 #include <thread>
 #include <vector>
 
+using kestrava::audio::Audio;
+using kestrava::audio::HistoryBuffer;
+using kestrava::audio::InputHistories;
+using kestrava::audio::InterfaceSampleHook;
+using kestrava::audio::OldSamples;
+using kestrava::audio::SampleHook;
+using kestrava::audio::copyScaled32768;
+using kestrava::audio::pushToHook;
+
 namespace {
 
 std::shared_ptr<OldSamples> makeHistory(bool events) { return kestrava::makeAligned<OldSamples>(events); }

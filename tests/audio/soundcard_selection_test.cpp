@@ -7,6 +7,11 @@
 #include <memory>
 #include <vector>
 
+using kestrava::audio::AudioSource;
+using kestrava::audio::SoundcardSourceFactory;
+using kestrava::audio::SoundcardStreamControl;
+using kestrava::audio::selectSoundcard;
+
 using kestrava::transport::TRPSender;
 
 namespace {

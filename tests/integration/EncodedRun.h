@@ -23,7 +23,7 @@ struct EncodedRun {
 // `seconds` of the composite test signal at `rate`, as the chain is fed it.
 inline std::vector<float> compositeTestSignal(std::uint32_t rate, double seconds) {
     std::vector<float> samples(static_cast<std::size_t>(seconds * rate));
-    CompositeTestSignal(rate).generate(samples.data(), samples.size());
+    kestrava::audio::soundcard::CompositeTestSignal(rate).generate(samples.data(), samples.size());
     return samples;
 }
 

@@ -13,6 +13,8 @@
 #include <numbers>
 #include <vector>
 
+using kestrava::audio::OldSamples;
+
 using namespace kestrava;
 using namespace kestrava::params;
 

@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+using kestrava::audio::OldSamples;
+
 using namespace kestrava;
 using namespace kestrava::params;
 

@@ -35,7 +35,7 @@ struct FactoryTree {
     kestrava::settings::TreeSources sources;
     std::vector<std::unique_ptr<kestrava::params::Param>> rows;
 
-    explicit FactoryTree(const std::vector<SoundcardEntry>& devices = {}) {
+    explicit FactoryTree(const std::vector<kestrava::audio::soundcard::SoundcardEntry>& devices = {}) {
         FixedInterfaces none;
         kestrava::settings::fillSoundcardList(*cards, devices);
         kestrava::settings::fillInterfaceList(*nics, none);

@@ -7,6 +7,8 @@
 
 #include <set>
 
+using kestrava::audio::soundcard::SoundcardEntry;
+
 namespace {
 
 using namespace kestrava;

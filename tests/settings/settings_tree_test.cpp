@@ -21,6 +21,8 @@
 #include <sstream>
 #include <string>
 
+using kestrava::audio::OldSamples;
+
 namespace {
 
 using namespace kestrava;

@@ -27,6 +27,7 @@
 namespace {
 
 using namespace kestrava::params;
+using kestrava::audio::OldSamples;
 using kestrava::ParamId;
 using kestrava::web::ReplyOutput;
 using kestrava::web::Router;

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <iterator>
 
+namespace kestrava::audio::demod {
+
 namespace {
 
 constexpr float negligibleGain = 0x1p-19f;
@@ -62,3 +64,5 @@ void BandMask::setSampleRate(std::uint32_t rate) {
         }
     }
 }
+
+}  // namespace kestrava::audio::demod

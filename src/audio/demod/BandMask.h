@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace kestrava::audio::demod {
+
 // The gain curve of one band of a 4096-point real spectrum in CCS layout (element 2k the real,
 // 2k+1 the imaginary part of bin k, bin k at k * rate / 4096 Hz), with the three element bounds
 // that let the masking leave the pass band alone and clear the stop band:
@@ -28,3 +30,5 @@ struct BandMask {
     std::uint32_t passEnd = 0;
     std::uint32_t zeroStart = 0;
 };
+
+}  // namespace kestrava::audio::demod

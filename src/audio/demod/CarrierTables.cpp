@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace kestrava::audio::demod {
+
 CarrierTables::CarrierTables() {
     constexpr double twoPi = 6.283185307179586;
     constexpr double fourPi = 12.566370614359172;
@@ -17,3 +19,5 @@ CarrierTables::CarrierTables() {
         rdsQuadratureCarrierTable[k] = static_cast<float>(std::sin(x * sixPi + halfPi));
     }
 }
+
+}  // namespace kestrava::audio::demod

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+namespace kestrava::audio::demod {
+
 // One cycle of the regenerated pilot and its harmonics, for phases p = k/4096 in cycles, with two
 // rows past the end so that linear interpolation between rows k and k+1 (k <= 4095) never wraps.
 //   carrierTable[k] = { sin 2πp, sin 4πp, sin 6πp, cos 4πp }   (pilot, 38 kHz, 57 kHz, 38 kHz quadrature)
@@ -15,3 +17,5 @@ struct CarrierTables {
     alignas(64) float carrierTable[rows][4];
     alignas(64) float rdsQuadratureCarrierTable[rows];
 };
+
+}  // namespace kestrava::audio::demod

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace kestrava::audio::demod {
+
 namespace {
 
 constexpr std::uint32_t frameLength = 4096;
@@ -80,3 +82,5 @@ const DemodKernels& demodKernels() {
     }();
     return chosen;
 }
+
+}  // namespace kestrava::audio::demod

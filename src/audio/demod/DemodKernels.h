@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace kestrava::audio::demod {
+
 // The element-wise routines of the demodulator's frame step, in two builds: the generic one
 // (the definition) and one for processors with AVX2. Both give bit-identical results: every
 // output element is the same single-precision operations in the same order, without fused
@@ -37,3 +39,5 @@ const DemodKernels* avx2DemodKernels();
 // The one choice of the process, made once from the processor's features (KESTRAVA_CPU=generic
 // forces the generic build).
 const DemodKernels& demodKernels();
+
+}  // namespace kestrava::audio::demod

@@ -8,6 +8,13 @@
 #include <algorithm>
 #include <cmath>
 
+namespace kestrava::audio::demod {
+
+using kestrava::audio::AudioSource;
+using kestrava::audio::DemodulatedSample;
+using kestrava::audio::EncodeStep;
+using kestrava::audio::pushToHook;
+
 using kestrava::transport::TRPSender;
 
 namespace {
@@ -123,3 +130,5 @@ void DemodulatingAudioSource::checkPeak(float blockPeak, std::uint32_t n) {
     peakWindowCount = 0;
     peakWindowLength = static_cast<std::uint32_t>(std::min(2 * static_cast<std::uint64_t>(peakWindowLength), hour));
 }
+
+}  // namespace kestrava::audio::demod

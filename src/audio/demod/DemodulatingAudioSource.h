@@ -12,6 +12,8 @@
 #include <mutex>
 #include <thread>
 
+namespace kestrava::audio::demod {
+
 // An audio source whose input is the composite signal: the input stage (feedInput, on the audio
 // callback thread) watches the input peak, applies the input gain and appends the samples to the
 // demodulator's input ring; the demodulator thread turns every whole frame into records for the
@@ -28,14 +30,14 @@
 //
 // The small interface base comes first: a polymorphic base placed behind the multi-megabyte
 // AudioSource part is rejected by the undefined-behaviour checks.
-class DemodulatingAudioSource : public SoundcardInputStage, public AudioSource {
+class DemodulatingAudioSource : public kestrava::audio::SoundcardInputStage, public kestrava::audio::AudioSource {
 public:
     static constexpr std::uint32_t blockRecords = MPXD::hop;  // records per demodulator cycle
     static constexpr float peakLow = 0.99f;
     static constexpr float peakHigh = 1.0f;
 
     // Starts the demodulator thread (after the feed thread that the base starts).
-    DemodulatingAudioSource(kestrava::transport::TRPSender* sender, KestravaInstanceConfig* config, std::unique_ptr<EncodeStep> encodeStep);
+    DemodulatingAudioSource(kestrava::transport::TRPSender* sender, KestravaInstanceConfig* config, std::unique_ptr<kestrava::audio::EncodeStep> encodeStep);
     // Stops and joins the demodulator thread; the base then stops the feed thread. The owner has
     // stopped the callbacks before.
     ~DemodulatingAudioSource() override;
@@ -53,7 +55,7 @@ private:
     void checkPeak(float blockPeak, std::uint32_t n);
 
     std::atomic<bool> running{true};
-    DemodulatedSample outputBlock[blockRecords];
+    kestrava::audio::DemodulatedSample outputBlock[blockRecords];
     MPXD demodulator;
     std::mutex mutex;
     // Set after every write into the input ring and by the destructor. An event rather than a
@@ -71,3 +73,5 @@ private:
 
     std::thread thread;  // last: started when everything else exists
 };
+
+}  // namespace kestrava::audio::demod

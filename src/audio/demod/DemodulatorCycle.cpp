@@ -6,6 +6,11 @@
 #include <algorithm>
 #include <cmath>
 
+namespace kestrava::audio::demod {
+
+using kestrava::audio::AudioSource;
+using kestrava::audio::DemodulatedSample;
+
 namespace {
 constexpr float fullPilotLevel = 0.18f;
 }
@@ -26,3 +31,5 @@ bool runDemodulatorCycle(MPXD& demodulator, DemodulatedSample* records, AudioSou
     target.signals.pilotLevelRatio.store(ratioOfPilotLevel(level), std::memory_order_relaxed);
     return true;
 }
+
+}  // namespace kestrava::audio::demod

@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+namespace kestrava::audio::demod {
+
 using kestrava::RealFft;
 
 namespace {
@@ -189,3 +191,5 @@ std::uint32_t MPXD::collectOutput(std::uint32_t maximum) {
     quadRing.readSliding(quadBuffer, n, n);
     return n;
 }
+
+}  // namespace kestrava::audio::demod

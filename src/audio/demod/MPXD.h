@@ -13,6 +13,8 @@
 
 class KestravaInstanceConfig;
 
+namespace kestrava::audio::demod {
+
 // The MPX demodulator of one composite input. Frames of 4096 samples, 3072 apart, are windowed
 // and transformed; the sum band and the 19 kHz pilot band are cut out of the spectrum, a
 // phase-locked loop follows the pilot, and the regenerated 38 kHz and 57 kHz carriers bring the
@@ -32,8 +34,8 @@ public:
     static constexpr std::uint32_t minSampleRate = 38400;
     static constexpr std::uint32_t maxSampleRate = 384000;
 
-    using Ring = SampleFifo<float, ringCapacity>;
-    using PilotRing = SampleFifo<float, frameLength>;
+    using Ring = kestrava::audio::SampleFifo<float, ringCapacity>;
+    using PilotRing = kestrava::audio::SampleFifo<float, frameLength>;
 
     // The configuration's logger takes the demodulator's and the rings' messages. The kernels are
     // the process's choice unless a test or benchmark names a build.
@@ -128,3 +130,5 @@ private:
     BandMask rds{0, 2375, 150};
     bool rdsQuadratureFlag = false;
 };
+
+}  // namespace kestrava::audio::demod

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace kestrava::audio::demod {
+
 namespace {
 
 constexpr float pi = 3.14159265358979f;
@@ -68,3 +70,5 @@ void PilotTracker::track(float* samples, float* phases, std::uint32_t n) {
         pilotDelay2 = 0.0f;
     }
 }
+
+}  // namespace kestrava::audio::demod

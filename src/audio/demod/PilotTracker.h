@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace kestrava::audio::demod {
+
 // The second-order phase-locked loop that follows the 19 kHz pilot sample by sample.
 // Phase detector: the angle between the analytic form of the previous pilot-band sample (its
 // three-sample central difference gives the quadrature part) and the loop phase; loop filter:
@@ -38,3 +40,5 @@ struct PilotTracker {
     float pilotDelay1 = 0.0f;            // the sample just before the next one
     float pilotMeanSquare = initialMeanSquare;
 };
+
+}  // namespace kestrava::audio::demod

@@ -5,6 +5,8 @@
 #include <iterator>
 #include <numbers>
 
+namespace kestrava::audio::demod {
+
 namespace {
 
 // One point of the fade curve's rising flank, in the exact operation order the decoder side
@@ -42,3 +44,5 @@ RampTables::RampTables() {
 
     for (std::size_t n = 0; n < length; ++n) synthesisWindow[n] = fade[n] / analysisWindow[n];
 }
+
+}  // namespace kestrava::audio::demod

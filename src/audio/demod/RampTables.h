@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+namespace kestrava::audio::demod {
+
 // The two windows of the demodulator's frames (4096 samples, hop 3072, overlap 1024).
 // analysisWindow tapers a frame before its forward transform; synthesisWindow tapers every band
 // signal before its overlap-add. Their product C rises over entries 0..1023, is 1.0 over
@@ -17,3 +19,5 @@ struct RampTables {
     alignas(64) float analysisWindow[length];
     alignas(64) float synthesisWindow[length];
 };
+
+}  // namespace kestrava::audio::demod

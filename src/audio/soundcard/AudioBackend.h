@@ -2,6 +2,8 @@
 
 #include <portaudio.h>
 
+namespace kestrava::audio::soundcard {
+
 // The audio library as the wrapper thread sees it: one operation per command of the wrapper,
 // plus initialisation and termination. PortAudio is one implementation; a scripted fake and the
 // fake sound card are others, so that the stream worker, the watchdog and the callback code run
@@ -30,3 +32,5 @@ public:
     // The text of an error code; any thread.
     virtual const char* errorText(PaError code) const = 0;
 };
+
+}  // namespace kestrava::audio::soundcard

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstdint>
 
+namespace kestrava::audio::soundcard {
+
 // The small base of everything that produces audio callbacks: it stamps the time of every
 // delivered block (the watchdog reads it) and keeps the provider's active state.
 class AudioCallbackProvider {
@@ -35,3 +37,5 @@ protected:
     std::atomic<bool> statusError{false};
     bool active = false;  // the controlling thread's
 };
+
+}  // namespace kestrava::audio::soundcard

@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace kestrava::audio::soundcard {
+
 CompositeFileSignal::CompositeFileSignal(const std::string& path, const std::atomic<bool>* stop)
     : samples(std::make_shared<std::vector<float>>()) {
     // Never blocks: a FIFO without a writer opens at once and is refused below.
@@ -66,3 +68,5 @@ void CompositeFileSignal::operator()(float* block, std::uint32_t count) {
         if (++position == data.size()) position = 0;
     }
 }
+
+}  // namespace kestrava::audio::soundcard

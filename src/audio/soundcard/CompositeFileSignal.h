@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace kestrava::audio::soundcard {
+
 // A composite signal read whole from a file of 32-bit little-endian floats, played in a loop by
 // the fake sound card. Loading happens at construction, never on the card's worker.
 class CompositeFileSignal {
@@ -28,3 +30,5 @@ private:
     std::size_t position = 0;
     std::string errorText;
 };
+
+}  // namespace kestrava::audio::soundcard

@@ -5,6 +5,8 @@
 #include <vector>
 #include <numbers>
 
+namespace kestrava::audio::soundcard {
+
 int CompositeTestSignal::nextRdsLevel() {
     const unsigned bit = ((lfsr >> 14) ^ (lfsr >> 13)) & 1u;
     lfsr = ((lfsr << 1) | bit) & 0x7FFFu;
@@ -76,3 +78,5 @@ double CompositeTestSignal::next(double tones) {
 void CompositeTestSignal::generate(float* out, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) out[i] = static_cast<float>(next(toneLevel));
 }
+
+}  // namespace kestrava::audio::soundcard

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace kestrava::audio::soundcard {
+
 // A composite test signal for the fake sound card, the offline encoder and their checks:
 //   - a 19 kHz pilot at 9 % of full scale,
 //   - a stereo tone: 1 kHz on the left, 400 Hz on the right at 0.6 times its level, sent as sum
@@ -36,3 +38,5 @@ private:
     int symbol = 0;
     bool started = false;
 };
+
+}  // namespace kestrava::audio::soundcard

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace kestrava::audio::soundcard {
+
 struct FakeSoundcardBackend::OpenStream {
     FakeSoundcardStream stream;
     PaStreamFinishedCallback* finished = nullptr;
@@ -99,3 +101,5 @@ PaError FakeSoundcardBackend::closeStream(PaStream* stream) {
                   streams.end());
     return paNoError;
 }
+
+}  // namespace kestrava::audio::soundcard

@@ -8,6 +8,8 @@
 
 class KestravaInstanceConfig;
 
+namespace kestrava::audio::soundcard {
+
 // A sound card without hardware, behind the same seam as the audio library: one input device,
 // "Fake sound card" on the host API "Fake", whose streams deliver silence (or the composite signal
 // given) in blocks of 1024 frames at the stream's rate. For debugging and for running the whole
@@ -50,3 +52,5 @@ private:
     PaHostApiInfo hostApi{};
     std::vector<std::unique_ptr<OpenStream>> streams;  // wrapper thread only
 };
+
+}  // namespace kestrava::audio::soundcard

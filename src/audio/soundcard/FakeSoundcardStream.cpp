@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace kestrava::audio::soundcard {
+
 FakeSoundcardStream::FakeSoundcardStream(KestravaLogger::Logger* logger_, double sampleRate_,
                                          PaStreamCallback* callback_, void* userData_, CompositeSignal signal_,
                                          PacingClock& clock_)
@@ -53,3 +55,5 @@ void FakeSoundcardStream::run() {
         if (ahead > 0.0) clock.sleepNs(static_cast<std::int64_t>(ahead * 1e9));
     }
 }
+
+}  // namespace kestrava::audio::soundcard

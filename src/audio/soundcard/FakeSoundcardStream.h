@@ -14,6 +14,8 @@ namespace KestravaLogger {
 class Logger;
 }
 
+namespace kestrava::audio::soundcard {
+
 // Fills a block with composite samples; empty means silence. Runs on the fake card's worker.
 using CompositeSignal = std::function<void(float* samples, std::uint32_t count)>;
 
@@ -51,3 +53,5 @@ private:
     std::atomic<bool> running{false};
     std::unique_ptr<std::thread> worker;
 };
+
+}  // namespace kestrava::audio::soundcard

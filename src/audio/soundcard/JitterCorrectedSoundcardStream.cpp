@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <cmath>
 
+namespace kestrava::audio::soundcard {
+
+using kestrava::audio::ExponentialAverage;
+
 namespace {
 
 constexpr double rateTolerance = 0.0001;
@@ -85,3 +89,5 @@ int JitterCorrectedSoundcardStream::onAudio(const float* input, float* output, s
     }
     return paContinue;
 }
+
+}  // namespace kestrava::audio::soundcard

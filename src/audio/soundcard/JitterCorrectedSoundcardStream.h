@@ -3,6 +3,8 @@
 #include "audio/soundcard/PortAudioSoundcardStream.h"
 #include "audio/ExponentialAverage.h"
 
+namespace kestrava::audio::soundcard {
+
 // A sound-card stream whose callback also estimates the real rate of the input and the output
 // side from the library's buffer time stamps, and from that estimate a corrected, low-jitter time
 // for every buffer: the expected time advances by each buffer's duration at the estimated rate,
@@ -21,10 +23,10 @@ public:
 
     double correctedOutputTime = 0.0;
     double correctedInputTime = 0.0;
-    ExponentialAverage outputErrorSmoother;
-    ExponentialAverage inputErrorSmoother;
-    ExponentialAverage outputRateSmoother;
-    ExponentialAverage inputRateSmoother;
+    kestrava::audio::ExponentialAverage outputErrorSmoother;
+    kestrava::audio::ExponentialAverage inputErrorSmoother;
+    kestrava::audio::ExponentialAverage outputRateSmoother;
+    kestrava::audio::ExponentialAverage inputRateSmoother;
     KestravaInstanceConfig* reportConfig;
     double lastOutputTime = 0.0;
     double lastInputTime = 0.0;
@@ -35,8 +37,8 @@ public:
 
 private:
     struct Side {
-        ExponentialAverage& rate;
-        ExponentialAverage& error;
+        kestrava::audio::ExponentialAverage& rate;
+        kestrava::audio::ExponentialAverage& error;
         double& last;
         double& expected;
         double& corrected;
@@ -44,3 +46,5 @@ private:
     // Runs the estimate for one side; false when the rate estimate is not above 1.0 yet.
     bool updateSide(Side side, bool firstCallback, double frames, double stamp, double& rateOut);
 };
+
+}  // namespace kestrava::audio::soundcard

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <thread>
 
+namespace kestrava::audio::soundcard {
+
 namespace {
 
 class RealPacingClock final : public PacingClock {
@@ -19,3 +21,5 @@ PacingClock& realPacingClock() {
     static RealPacingClock clock;
     return clock;
 }
+
+}  // namespace kestrava::audio::soundcard

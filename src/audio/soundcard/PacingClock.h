@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace kestrava::audio::soundcard {
+
 // The clock the fake sound card paces itself against: the steady clock and a sleep. A test puts a
 // virtual clock in its place, whose sleep moves time on at once.
 class PacingClock {
@@ -12,3 +14,5 @@ public:
 };
 
 PacingClock& realPacingClock();
+
+}  // namespace kestrava::audio::soundcard

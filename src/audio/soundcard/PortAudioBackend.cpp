@@ -10,6 +10,8 @@
 #include <alsa/asoundlib.h>
 #endif
 
+namespace kestrava::audio::soundcard {
+
 namespace {
 
 std::atomic<KestravaLogger::Logger*> alsaLogger{nullptr};
@@ -73,3 +75,5 @@ PaError PortAudioBackend::startStream(PaStream* stream) { return Pa_StartStream(
 PaError PortAudioBackend::stopStream(PaStream* stream) { return Pa_StopStream(stream); }
 PaError PortAudioBackend::closeStream(PaStream* stream) { return Pa_CloseStream(stream); }
 const char* PortAudioBackend::errorText(PaError code) const { return Pa_GetErrorText(code); }
+
+}  // namespace kestrava::audio::soundcard

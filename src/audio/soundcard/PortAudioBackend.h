@@ -6,6 +6,8 @@ namespace KestravaLogger {
 class Logger;
 }
 
+namespace kestrava::audio::soundcard {
+
 // The real audio library. On ALSA builds the library's own error printing is routed to the log
 // given by setAlsaLogger instead of standard error.
 class PortAudioBackend final : public AudioBackend {
@@ -31,3 +33,5 @@ public:
     // The log that takes ALSA's messages; null sends them nowhere. Any thread.
     static void setAlsaLogger(KestravaLogger::Logger* logger);
 };
+
+}  // namespace kestrava::audio::soundcard

@@ -8,6 +8,8 @@
 #include <system_error>
 #include <utility>
 
+namespace kestrava::audio::soundcard {
+
 using namespace KestravaLogger;
 
 namespace {
@@ -284,3 +286,5 @@ int PortAudioSoundcardStream::paCallback(const void* input, void* output, unsign
 void PortAudioSoundcardStream::paFinishedCallback(void* userData) {
     static_cast<PortAudioSoundcardStream*>(userData)->onStreamFinished();
 }
+
+}  // namespace kestrava::audio::soundcard

@@ -15,6 +15,9 @@
 #include <thread>
 
 class KestravaInstanceConfig;
+
+namespace kestrava::audio::soundcard {
+
 class PortaudioWrapper;
 
 // One audio-library input stream kept alive by a worker thread of its own: the worker opens the
@@ -26,7 +29,7 @@ class PortaudioWrapper;
 //
 // A subclass that takes the samples in onAudio must call stop() in its own destructor, so that no
 // callback reaches it while its members are being destroyed.
-class PortAudioSoundcardStream : public AudioCallbackProvider, public SoundcardStreamControl {
+class PortAudioSoundcardStream : public AudioCallbackProvider, public kestrava::audio::SoundcardStreamControl {
 public:
     PortAudioSoundcardStream(KestravaInstanceConfig& config, PortaudioWrapper& wrapper, std::int32_t deviceIndex,
                              const SteadyClock& clock = realSteadyClock());
@@ -93,7 +96,7 @@ private:
     std::atomic<bool> exitOnOpenFailure{false};
     std::atomic<bool> deviceKeyStale{true};
     std::atomic<std::uint64_t> passes{0};
-    CountingSemaphore wakeup;
+    kestrava::audio::CountingSemaphore wakeup;
     std::unique_ptr<std::thread> worker;
     std::function<void()> stopRequester;
 
@@ -105,3 +108,5 @@ private:
     bool outageReported = false;
     std::int64_t outageReportedNs = 0;
 };
+
+}  // namespace kestrava::audio::soundcard

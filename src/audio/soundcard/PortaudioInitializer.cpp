@@ -2,6 +2,8 @@
 
 #include "logging/KestravaInstanceConfig.h"
 
+namespace kestrava::audio::soundcard {
+
 PortaudioInitializer::PortaudioInitializer(AudioBackend& backend_, const std::atomic<KestravaInstanceConfig*>& config_)
     : backend(backend_), config(config_) {
     const PaError result = backend.initialize();
@@ -26,3 +28,5 @@ PortaudioInitializer::~PortaudioInitializer() {
         c->logger.log(1, KestravaLogger::Error, "Failed to terminate portaudio: {}", backend.errorText(result));
     }
 }
+
+}  // namespace kestrava::audio::soundcard

@@ -6,6 +6,8 @@
 
 class KestravaInstanceConfig;
 
+namespace kestrava::audio::soundcard {
+
 // One initialisation of the audio library, owned by the wrapper thread: initialises on
 // construction and terminates on destruction when the initialisation had succeeded. Failures are
 // reported through the configuration the wrapper currently reports to (none: not reported).
@@ -23,3 +25,5 @@ private:
     const std::atomic<KestravaInstanceConfig*>& config;
     bool initialized = false;
 };
+
+}  // namespace kestrava::audio::soundcard

@@ -7,6 +7,8 @@
 
 #include <utility>
 
+namespace kestrava::audio::soundcard {
+
 void PortaudioWrapper::CallBlock::clear() {
     command = None;
     index.store(0);
@@ -222,3 +224,5 @@ void PortaudioWrapper::reinitialize() {
     block.command = Reinitialize;
     handOver();
 }
+
+}  // namespace kestrava::audio::soundcard

@@ -13,6 +13,9 @@
 #include <vector>
 
 class KestravaInstanceConfig;
+
+namespace kestrava::audio::soundcard {
+
 class PortaudioInitializer;
 
 // Every audio-library call that touches the library's state runs on the wrapper's own thread.
@@ -119,8 +122,8 @@ private:
     bool probe(const PaStreamParameters* input, const PaStreamParameters* output, double rate);
 
     std::atomic<bool> running{false};
-    CountingSemaphore requestSemaphore;
-    CountingSemaphore responseSemaphore;
+    kestrava::audio::CountingSemaphore requestSemaphore;
+    kestrava::audio::CountingSemaphore responseSemaphore;
     std::unique_ptr<std::thread> thread;
     std::mutex callMutex;
     CallBlock block;
@@ -128,3 +131,5 @@ private:
     std::unique_ptr<AudioBackend> backend;
     int openStreams = 0;  // wrapper thread only
 };
+
+}  // namespace kestrava::audio::soundcard

@@ -8,6 +8,8 @@
 
 #include <cstring>
 
+namespace kestrava::audio::soundcard {
+
 namespace {
 
 PaStreamParameters probeParameters(PaDeviceIndex device) {
@@ -107,3 +109,5 @@ PaDeviceIndex PortaudioWrapper::findDeviceByKey(const std::string& key) {
     }
     return -1;
 }
+
+}  // namespace kestrava::audio::soundcard

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace kestrava::audio::soundcard {
+
 // One usable sound card of a list. The choice list files the entry under `name` (its key) and
 // shows `displayName`.
 struct SoundcardEntry {
@@ -10,3 +12,5 @@ struct SoundcardEntry {
     std::string displayName;  // "{} ({})": device name, host API name
     std::string name;         // "{} ({})": device name, host API name
 };
+
+}  // namespace kestrava::audio::soundcard

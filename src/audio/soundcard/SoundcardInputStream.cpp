@@ -4,6 +4,11 @@
 
 #include <algorithm>
 
+namespace kestrava::audio::soundcard {
+
+using kestrava::audio::InputRateMeter;
+using kestrava::audio::SoundcardInputStage;
+
 SoundcardInputStream::SoundcardInputStream(KestravaInstanceConfig& config_, PortaudioWrapper& wrapper_,
                                            std::int32_t deviceIndex_, SoundcardInputStage& stage_,
                                            InputRateMeter& rate_, const SteadyClock& clock_)
@@ -54,3 +59,5 @@ int SoundcardInputStream::onAudio(const float* input, float*, std::uint32_t fram
     }
     return paContinue;
 }
+
+}  // namespace kestrava::audio::soundcard

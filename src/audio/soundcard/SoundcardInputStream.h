@@ -8,6 +8,8 @@
 #include <atomic>
 #include <cstdint>
 
+namespace kestrava::audio::soundcard {
+
 // The sound-card side of the sound-card audio source: a stream whose callback measures the real
 // input rate, reports the stream's status bits, hands the raw block to the first sample hook,
 // runs channel 0 through the tilt filter when tilt correction is on, and hands the samples to
@@ -19,7 +21,7 @@ public:
     static constexpr std::uint32_t chunkSize = 1024;
 
     SoundcardInputStream(KestravaInstanceConfig& config, PortaudioWrapper& wrapper, std::int32_t deviceIndex,
-                         SoundcardInputStage& stage, InputRateMeter& rate,
+                         kestrava::audio::SoundcardInputStage& stage, kestrava::audio::InputRateMeter& rate,
                          const SteadyClock& clock = realSteadyClock());
     // Stops the stream first, so that no callback runs while the members go away.
     ~SoundcardInputStream() override;
@@ -38,9 +40,11 @@ protected:
     virtual void pushRawBlock(const float* block, std::uint32_t count);
 
 private:
-    SoundcardInputStage& stage;
-    InputRateMeter& rate;
+    kestrava::audio::SoundcardInputStage& stage;
+    kestrava::audio::InputRateMeter& rate;
     Tilt tilt;
     alignas(64) float chunk[chunkSize] = {};
     std::atomic<std::uint64_t> nullBlocks{0};
 };
+
+}  // namespace kestrava::audio::soundcard

@@ -2,6 +2,8 @@
 
 #include "platform/Clock.h"
 
+namespace kestrava::audio::soundcard {
+
 namespace {
 
 class RealSteadyClock final : public SteadyClock {
@@ -15,3 +17,5 @@ const SteadyClock& realSteadyClock() {
     static const RealSteadyClock clock;
     return clock;
 }
+
+}  // namespace kestrava::audio::soundcard

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace kestrava::audio::soundcard {
+
 // The steady (monotonic) clock behind an interface, so that the watchdog, the callback stamps and
 // the rate measurement can be driven by a clock a test moves.
 class SteadyClock {
@@ -12,3 +14,5 @@ public:
 
 // The process's real steady clock in nanoseconds.
 const SteadyClock& realSteadyClock();
+
+}  // namespace kestrava::audio::soundcard

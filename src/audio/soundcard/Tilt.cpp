@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace kestrava::audio::soundcard {
+
 namespace {
 
 constexpr double stateLimit = 4e27;
@@ -99,3 +101,5 @@ float Tilt::process(float x) {
 void Tilt::reportNan() {
     if (errorRecorder != nullptr) errorRecorder(nanErrorState, nanErrorText);
 }
+
+}  // namespace kestrava::audio::soundcard

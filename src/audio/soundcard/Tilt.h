@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+namespace kestrava::audio::soundcard {
+
 // Where the filter reports an out-of-range input: the process-wide error state and its text
 // (state 1, "TILT: GOT NAN INPUT."). Called on the audio callback thread, so it must not block.
 using TiltErrorRecorder = void (*)(std::int32_t state, std::string_view text);
@@ -52,3 +54,5 @@ private:
     bool twoPasses() const { return static_cast<double>(leak) > 0.99; }
     void reportNan();
 };
+
+}  // namespace kestrava::audio::soundcard

@@ -12,6 +12,10 @@
 #include <algorithm>
 #include <cmath>
 
+using kestrava::audio::BlockView;
+using kestrava::audio::DemodulatedSample;
+using kestrava::audio::SourceSignals;
+
 namespace kestrava::codec::frame {
 
 using kestrava::codec::Encoder;

@@ -42,7 +42,7 @@ public:
     virtual void frameSent(const float* input, const float* reconstruction, std::uint32_t stride, std::uint32_t n) = 0;
 };
 
-class FrameEncodeStep : public EncodeStep, public kestrava::AlignedNew {
+class FrameEncodeStep : public kestrava::audio::EncodeStep, public kestrava::AlignedNew {
 public:
     static constexpr std::uint32_t planeStride = 8192;
     static constexpr std::uint32_t packetCapacity = AudioPayload::bufferSize;
@@ -52,7 +52,7 @@ public:
     ~FrameEncodeStep() override;
 
     // Returns the packet length sent, or -1 when no frame left for this block.
-    std::int32_t encodeAndSendBlock(const BlockView& block) override;
+    std::int32_t encodeAndSendBlock(const kestrava::audio::BlockView& block) override;
 
     // The generation in use (at most one is non-null after a block).
     std::shared_ptr<kestrava::codec::Encoder<double, 0>> doubleEncoder;
@@ -62,7 +62,7 @@ public:
 
     // Fills the first m samples of the three planes from n records; returns m, or 0 for a rate
     // the codec cannot take (decimation needs a whole multiple of 38,400 Hz).
-    std::uint32_t convertPlanes(const DemodulatedSample* records, std::uint32_t n, std::uint32_t inputRate);
+    std::uint32_t convertPlanes(const kestrava::audio::DemodulatedSample* records, std::uint32_t n, std::uint32_t inputRate);
     const float* plane(int index) const { return planes + index * planeStride; }
 
     // Observer of the sent frames (null: none). Allocates its plane copies here, never per block.
@@ -70,8 +70,8 @@ public:
 
 private:
     // Makes the generation of version v exist; false when it could not be built.
-    bool ensureGeneration(SourceSignals& signals, std::int32_t v);
-    std::uint32_t prepareResetPacket(SourceSignals& signals, std::int32_t v);
+    bool ensureGeneration(kestrava::audio::SourceSignals& signals, std::int32_t v);
+    std::uint32_t prepareResetPacket(kestrava::audio::SourceSignals& signals, std::int32_t v);
     void logOnce(bool& flag, const char* text);
     // The float coder's third-channel last and prior prediction (zeros without that coder).
     std::array<float, 2> thirdPredictions() const;

@@ -6,6 +6,8 @@
 #include <bit>
 #include <cmath>
 
+using kestrava::audio::DemodulatedSample;
+
 namespace kestrava::codec::frame {
 
 namespace {

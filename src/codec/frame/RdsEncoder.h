@@ -29,7 +29,7 @@ public:
 
     // Writes the section for `count` records at out (room for maxSectionLength bytes) and returns
     // its length. Set bitStep and decisionStep to bitRate / input rate before.
-    std::uint32_t encodeBlock(const DemodulatedSample* records, std::uint32_t count, std::uint8_t* out);
+    std::uint32_t encodeBlock(const kestrava::audio::DemodulatedSample* records, std::uint32_t count, std::uint8_t* out);
 
     KestravaInstanceConfig* config;
     float bitRate = 1187.5f;

@@ -23,6 +23,11 @@
 #include <set>
 #include <vector>
 
+using kestrava::audio::soundcard::CompositeSignal;
+using kestrava::audio::soundcard::CompositeTestSignal;
+using kestrava::audio::soundcard::PortAudioBackend;
+using kestrava::audio::soundcard::PortaudioWrapper;
+
 namespace {
 
 using kestrava::settings::EncoderSettings;

@@ -26,6 +26,7 @@
 namespace {
 
 using namespace std::chrono_literals;
+using kestrava::audio::soundcard::CompositeTestSignal;
 
 std::string readAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

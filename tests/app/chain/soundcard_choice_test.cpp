@@ -17,6 +17,9 @@
 #include <string>
 #include <vector>
 
+using kestrava::audio::soundcard::FakeSoundcardBackend;
+using kestrava::audio::soundcard::PortaudioWrapper;
+
 namespace {
 
 // Keeps the texts logged and lets the test wait for one.

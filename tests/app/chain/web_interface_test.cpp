@@ -21,6 +21,8 @@
 #include <thread>
 #include <vector>
 
+using kestrava::audio::soundcard::CompositeTestSignal;
+
 namespace {
 
 using namespace std::chrono_literals;

@@ -12,6 +12,11 @@
 #include <random>
 #include <vector>
 
+using kestrava::audio::demod::CarrierTables;
+using kestrava::audio::demod::DemodKernels;
+using kestrava::audio::demod::avx2DemodKernels;
+using kestrava::audio::demod::genericDemodKernels;
+
 namespace {
 
 constexpr std::size_t floats = 4128;

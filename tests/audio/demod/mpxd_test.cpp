@@ -15,6 +15,12 @@
 #include <thread>
 #include <vector>
 
+using kestrava::audio::demod::DemodKernels;
+using kestrava::audio::demod::MPXD;
+using kestrava::audio::demod::avx2DemodKernels;
+using kestrava::audio::demod::demodKernels;
+using kestrava::audio::demod::genericDemodKernels;
+
 namespace {
 
 constexpr double twoPi = 2.0 * std::numbers::pi;

@@ -8,6 +8,8 @@
 #include <numbers>
 #include <vector>
 
+using kestrava::audio::demod::PilotTracker;
+
 namespace {
 
 constexpr double twoPi = 2.0 * std::numbers::pi;

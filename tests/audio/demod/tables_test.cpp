@@ -10,6 +10,11 @@
 #include <cstring>
 #include <memory>
 
+using kestrava::audio::demod::BandMask;
+using kestrava::audio::demod::CarrierTables;
+using kestrava::audio::demod::PilotTracker;
+using kestrava::audio::demod::RampTables;
+
 namespace {
 
 // A few units in the last place: the cosine and power of another maths library may differ there.

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 // A steady clock the test moves by hand.
-class ManualSteadyClock final : public SteadyClock {
+class ManualSteadyClock final : public kestrava::audio::soundcard::SteadyClock {
 public:
     explicit ManualSteadyClock(std::int64_t startNs = 1'000'000'000) : now(startNs) {}
     std::int64_t nowNs() const override { return now.load(); }

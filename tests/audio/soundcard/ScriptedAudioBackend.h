@@ -13,7 +13,7 @@
 // fail a given number of times, start and finished-callback failures, a device set that changes
 // at the next initialisation. The test delivers callbacks itself (fire), or ends the stream
 // (finish), on its own thread. Every call records the thread it arrived on.
-class ScriptedAudioBackend final : public AudioBackend {
+class ScriptedAudioBackend final : public kestrava::audio::soundcard::AudioBackend {
 public:
     struct Device {
         std::string name;

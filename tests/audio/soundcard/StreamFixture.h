@@ -24,8 +24,8 @@ struct StreamFixture : testing::Test {
     std::shared_ptr<LogCapture> log = LogCapture::attach(config.logger);
     ManualSteadyClock clock;
     ScriptedAudioBackend* backend = nullptr;
-    std::unique_ptr<PortaudioWrapper> wrapper;
-    std::unique_ptr<PortAudioSoundcardStream> stream;
+    std::unique_ptr<kestrava::audio::soundcard::PortaudioWrapper> wrapper;
+    std::unique_ptr<kestrava::audio::soundcard::PortAudioSoundcardStream> stream;
 
     static std::vector<Device> defaultDevices() {
         return {{"Card A", 0, 2, 0, true, false}, {"Card B", 0, 2, 0, true, false}, {"Jack in", 1, 2, 0, true, false}};
@@ -36,7 +36,7 @@ struct StreamFixture : testing::Test {
         auto scripted = std::make_unique<ScriptedAudioBackend>(
             std::vector<HostApi>{{"ALSA", paALSA}, {"JACK Audio Connection Kit", paJACK}}, defaultDevices());
         backend = scripted.get();
-        wrapper = std::make_unique<PortaudioWrapper>(std::move(scripted));
+        wrapper = std::make_unique<kestrava::audio::soundcard::PortaudioWrapper>(std::move(scripted));
         wrapper->start(&config);
     }
     void TearDown() override {
@@ -44,7 +44,7 @@ struct StreamFixture : testing::Test {
         wrapper.reset();
     }
 
-    void makeStream(int device) { stream = std::make_unique<PortAudioSoundcardStream>(config, *wrapper, device, clock); }
+    void makeStream(int device) { stream = std::make_unique<kestrava::audio::soundcard::PortAudioSoundcardStream>(config, *wrapper, device, clock); }
     // At least two complete worker passes after this moment (a whole wait and watchdog check).
     void waitPasses(std::uint64_t n = 2) {
         const auto from = stream->workerPasses();

@@ -14,6 +14,10 @@
 #include <optional>
 #include <string>
 
+using kestrava::audio::soundcard::PortAudioBackend;
+using kestrava::audio::soundcard::PortAudioSoundcardStream;
+using kestrava::audio::soundcard::PortaudioWrapper;
+
 namespace {
 
 // Points HOME at a folder of the test's own for its lifetime.

@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+using kestrava::audio::soundcard::PortaudioWrapper;
+using kestrava::audio::soundcard::SoundcardEntry;
+
 namespace {
 
 using Device = ScriptedAudioBackend::Device;

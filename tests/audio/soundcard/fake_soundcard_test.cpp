@@ -23,6 +23,18 @@
 
 #include <sys/stat.h>
 
+using kestrava::audio::soundcard::CompositeFileSignal;
+using kestrava::audio::soundcard::CompositeTestSignal;
+using kestrava::audio::soundcard::FakeSoundcardBackend;
+using kestrava::audio::soundcard::FakeSoundcardStream;
+using kestrava::audio::soundcard::PacingClock;
+using kestrava::audio::soundcard::PortaudioWrapper;
+using kestrava::audio::soundcard::SoundcardInputStream;
+using kestrava::audio::soundcard::realSteadyClock;
+
+using kestrava::audio::InputRateMeter;
+using kestrava::audio::SoundcardInputStage;
+
 namespace {
 
 // Virtual time: a sleep moves the clock on at once, so hours of pacing run in milliseconds.

@@ -13,6 +13,13 @@
 #include <string>
 #include <vector>
 
+using kestrava::audio::soundcard::PortaudioWrapper;
+using kestrava::audio::soundcard::SoundcardInputStream;
+using kestrava::audio::soundcard::Tilt;
+
+using kestrava::audio::InputRateMeter;
+using kestrava::audio::SoundcardInputStage;
+
 namespace {
 
 class RecordingStage final : public SoundcardInputStage {

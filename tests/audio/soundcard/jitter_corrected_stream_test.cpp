@@ -9,6 +9,9 @@
 #include <memory>
 #include <vector>
 
+using kestrava::audio::soundcard::JitterCorrectedSoundcardStream;
+using kestrava::audio::soundcard::PortaudioWrapper;
+
 namespace {
 
 struct JitterFixture : testing::Test {

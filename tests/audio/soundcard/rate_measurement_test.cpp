@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstdint>
 
+using kestrava::audio::InputRateMeter;
+
 namespace {
 
 constexpr std::int64_t second = 1'000'000'000;

@@ -6,6 +6,8 @@
 #include <limits>
 #include <string>
 
+using kestrava::audio::soundcard::Tilt;
+
 namespace {
 
 int nanReports = 0;

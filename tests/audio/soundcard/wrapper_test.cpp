@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+using kestrava::audio::soundcard::PortaudioWrapper;
+
 namespace {
 
 struct WrapperFixture : testing::Test {

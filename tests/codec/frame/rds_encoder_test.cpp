@@ -10,6 +10,8 @@
 #include <random>
 #include <vector>
 
+using kestrava::audio::DemodulatedSample;
+
 using kestrava::codec::frame::RdsEncoder;
 
 namespace {

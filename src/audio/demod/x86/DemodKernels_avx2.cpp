@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace kestrava::audio::demod {
+
 namespace {
 
 constexpr std::uint32_t frameLength = 4096;
@@ -86,5 +88,7 @@ constexpr DemodKernels avx2{"avx2", taper, applyBandMask, mixCarriers, stereoMat
 }  // namespace
 
 const DemodKernels* avx2DemodKernelsBuild() { return &avx2; }
+
+}  // namespace kestrava::audio::demod
 
 #endif

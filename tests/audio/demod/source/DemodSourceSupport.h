@@ -14,20 +14,20 @@
 #include <vector>
 
 // The demodulating source with the stream part left out.
-struct TestSource : DemodulatingAudioSource {
-    using DemodulatingAudioSource::DemodulatingAudioSource;
+struct TestSource : kestrava::audio::demod::DemodulatingAudioSource {
+    using kestrava::audio::demod::DemodulatingAudioSource::DemodulatingAudioSource;
     void start() override {}
     void stop() override {}
 };
 
 inline std::unique_ptr<TestSource> makeSource(KestravaInstanceConfig& config,
-                                              std::unique_ptr<EncodeStep> step = nullptr) {
+                                              std::unique_ptr<kestrava::audio::EncodeStep> step = nullptr) {
     return std::unique_ptr<TestSource>(new TestSource(nullptr, &config, std::move(step)));
 }
 
 // Feeds `signal` in chunks of at most `chunk`, each copied first as the sound card does (the
 // input stage gains its block in place).
-inline void feedInChunks(DemodulatingAudioSource& source, const std::vector<float>& signal, std::size_t chunk) {
+inline void feedInChunks(kestrava::audio::demod::DemodulatingAudioSource& source, const std::vector<float>& signal, std::size_t chunk) {
     std::vector<float> block(chunk);
     for (std::size_t at = 0; at < signal.size(); at += chunk) {
         const std::size_t n = std::min(chunk, signal.size() - at);
@@ -49,11 +49,11 @@ bool eventually(Condition condition) {
 
 // Stands in for the encode step: copies every claimed block out of the ring, in order, into a
 // buffer sized up front.
-class CollectingStep : public EncodeStep {
+class CollectingStep : public kestrava::audio::EncodeStep {
 public:
     explicit CollectingStep(std::size_t capacity) : records(capacity) {}
 
-    std::int32_t encodeAndSendBlock(const BlockView& block) override {
+    std::int32_t encodeAndSendBlock(const kestrava::audio::BlockView& block) override {
         const std::size_t have = collected.load(std::memory_order_relaxed);
         if (block.inputWasReset) resetAt.push_back(have);
         const std::size_t k = std::min<std::size_t>(block.count, records.size() - have);
@@ -62,15 +62,15 @@ public:
         return 0;
     }
 
-    std::vector<DemodulatedSample> records;
+    std::vector<kestrava::audio::DemodulatedSample> records;
     std::vector<std::size_t> resetAt;  // records collected before each block that follows an input reset
     std::atomic<std::size_t> collected{0};
 };
 
 // Holds the feed thread inside its first block (already read out of the ring) until opened.
-class GateStep : public EncodeStep {
+class GateStep : public kestrava::audio::EncodeStep {
 public:
-    std::int32_t encodeAndSendBlock(const BlockView&) override {
+    std::int32_t encodeAndSendBlock(const kestrava::audio::BlockView&) override {
         std::unique_lock lock(mutex);
         entered = true;
         changed.notify_all();

@@ -12,6 +12,11 @@
 #include <string>
 #include <vector>
 
+using kestrava::audio::demod::MPXD;
+using kestrava::audio::demod::ratioOfPilotLevel;
+
+using kestrava::audio::DemodulatedSample;
+
 namespace {
 
 constexpr std::size_t oneSecond = 192000;

@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+using kestrava::audio::demod::MPXD;
+
+using kestrava::audio::SampleHook;
+
 namespace {
 
 // The stand-alone status object, counting the input-level reports it is given.
