@@ -62,6 +62,25 @@ void traceRedraw(benchmark::State& state) {
 }
 BENCHMARK(traceRedraw)->Unit(benchmark::kMillisecond);
 
+// The drawing alone, both ways, over the same 10 s of a 19 kHz sine: by cells (what a long span
+// takes) and point by point (the picture both must give).
+void traceDrawing(benchmark::State& state) {
+    const std::int32_t n = 1920000;
+    std::vector<float> samples(static_cast<std::size_t>(n));
+    for (std::int32_t i = 0; i < n; ++i)
+        samples[static_cast<std::size_t>(i)] =
+            static_cast<float>(16384.0 * std::sin(2.0 * std::numbers::pi * 19000.0 * i / rate));
+    DisplayCanvas canvas;
+    for (auto _ : state) {
+        if (state.range(0) != 0)
+            canvas.drawWaveByCell(2048, 400, n, 0, samples.data());
+        else
+            canvas.drawWaveStepwise(2048, 400, n, 0, samples.data());
+        benchmark::DoNotOptimize(canvas.bandTop[1].data());
+    }
+}
+BENCHMARK(traceDrawing)->ArgName("byCell")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
 void spectrum(benchmark::State& state) {
     kestrava::RealFft::prepare();
     ParamTable owner;

@@ -40,10 +40,22 @@ public:
     // Spreads the point (px, py), px >= 0, over its four pixels. Points outside the columns or
     // rows the arrays hold are dropped.
     void plot(float px, float py);
+    // The same for a point taken apart: column, column eighth 0..7, row, row eighth 0..7.
+    void plotCell(int column, int columnEighth, std::int32_t row, int rowEighth);
 
     // Draws samples[skip..n-1] (full scale 32768) as a trace on a w x h canvas: joins successive
     // points, sets the first and start columns. Draws nothing for n <= 0 or w <= 0 or h <= 0.
+    // Long spans (many samples per column) take drawWaveByCell, the others drawWaveStepwise;
+    // both draw the same picture.
     void drawWave(int w, int h, std::int32_t n, std::int32_t skip, const float* samples);
+    // Plots every point of the trace: each sample and the unit steps that join it to the last.
+    void drawWaveStepwise(int w, int h, std::int32_t n, std::int32_t skip, const float* samples);
+    // The same picture in time proportional to the samples rather than to the points: all points
+    // that share a column eighth and a row eighth light the same four pixels at the same levels,
+    // so only the topmost and bottommost of them are plotted. The joining steps are followed in
+    // closed form, with the float rounding of the step-by-step walk. For at most one column per
+    // sample (n >= w - 1); wider canvases draw stepwise.
+    void drawWaveByCell(int w, int h, std::int32_t n, std::int32_t skip, const float* samples);
     // The row of a sample on an h-row canvas with m = h/7 rows of margin at top and bottom.
     static float sampleRow(float sample, int h);
 
@@ -69,6 +81,9 @@ public:
 
 private:
     void lightPixel(int level, int column, int row);
+    // Resets the columns and sets the first and start columns of a trace; false when there is
+    // nothing to draw.
+    bool beginWave(int& w, int h, std::int32_t n, std::int32_t& skip);
 
     std::array<std::array<std::uint8_t, 4>, 64> levelTable;
     float* scratch = nullptr;

@@ -116,7 +116,10 @@ PDualMeter::ClientValues PDualMeter::getDualMeterClientValues(int view) const {
     for (const Guarded& g : guarded) {
         float& a = v[0].*g.member;
         float& b = v[1].*g.member;
-        const bool ok = passesMeterGuard(a) & passesMeterGuard(b);  // both run: each is raised to its floor
+        // Both guards run: each raises its value to the floor.
+        const bool firstOk = passesMeterGuard(a);
+        const bool secondOk = passesMeterGuard(b);
+        const bool ok = firstOk && secondOk;
         if (!ok) {
             a = b = 0.0f;
             tagList().report(g.tag, static_cast<int>(id()));

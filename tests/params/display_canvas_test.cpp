@@ -7,6 +7,9 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <random>
+#include <string>
 #include <vector>
 
 using kestrava::params::DisplayCanvas;
@@ -165,6 +168,137 @@ TEST(DisplayCanvas, DegenerateSizes) {
     DisplayCanvas flat;
     flat.drawWave(5, 0, 8, 0, samples.data());
     EXPECT_EQ(bandWords(flat, 0), empty);
+}
+
+namespace {
+
+enum class Signal { sine, slowSine, noise, extremes, faults, ramp };
+
+std::vector<float> signalOf(Signal kind, std::int32_t n) {
+    std::vector<float> s(static_cast<std::size_t>(n));
+    std::mt19937 random(12345);
+    std::uniform_real_distribution<float> any(-40000.0f, 40000.0f);
+    for (std::int32_t i = 0; i < n; ++i) {
+        float& v = s[static_cast<std::size_t>(i)];
+        switch (kind) {
+            case Signal::sine: v = 16384.0f * std::sin(0.61f * static_cast<float>(i)); break;
+            case Signal::slowSine: v = 32000.0f * std::sin(0.0007f * static_cast<float>(i)); break;
+            case Signal::noise: v = any(random); break;
+            case Signal::extremes: v = (i / 3) % 2 == 0 ? 32768.0f : -32768.0f; break;
+            case Signal::faults: {
+                const float specials[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                                          -std::numeric_limits<float>::infinity(), 1e30f, 0.0f};
+                v = i % 7 == 0 ? specials[(i / 7) % 5] : any(random);
+                break;
+            }
+            case Signal::ramp: v = -32768.0f + 65536.0f * static_cast<float>(i) / static_cast<float>(n); break;
+        }
+    }
+    return s;
+}
+
+const char* nameOf(Signal kind) {
+    switch (kind) {
+        case Signal::sine: return "sine";
+        case Signal::slowSine: return "slow sine";
+        case Signal::noise: return "noise";
+        case Signal::extremes: return "extremes";
+        case Signal::faults: return "faults";
+        case Signal::ramp: return "ramp";
+    }
+    return "?";
+}
+
+// Draws the samples both ways and compares every band of every level; true when the picture
+// lights a column.
+bool expectSameDrawing(int w, int h, std::int32_t n, std::int32_t skip, const std::vector<float>& samples) {
+    auto every = std::make_unique<DisplayCanvas>();
+    auto byCell = std::make_unique<DisplayCanvas>();
+    every->drawWaveStepwise(w, h, n, skip, samples.data());
+    byCell->drawWaveByCell(w, h, n, skip, samples.data());
+    EXPECT_EQ(byCell->firstColumn, every->firstColumn);
+    EXPECT_EQ(byCell->startColumn, every->startColumn);
+    for (int k = 0; k < 4; ++k) {
+        for (int column = 0; column < w + 4; ++column) {
+            const auto col = static_cast<std::size_t>(column);
+            EXPECT_EQ(byCell->bandTop[k][col], every->bandTop[k][col]) << "level " << k << ", column " << column;
+            EXPECT_EQ(byCell->bandBottom[k][col], every->bandBottom[k][col]) << "level " << k << ", column " << column;
+            if (testing::Test::HasFailure()) return false;
+        }
+    }
+    bool lit = false;
+    for (int column = 0; column < w; ++column) {
+        EXPECT_EQ(bandWords(*byCell, column), bandWords(*every, column)) << "column " << column;
+        lit = lit || bandWords(*every, column) != empty;
+    }
+    return lit;
+}
+
+}  // namespace
+
+// The drawing by cells (many samples per column) against the drawing of every point: the same
+// band tops and bottoms at every level, unlit level 0 included, and the same column words.
+// Tall canvases cross rows 256, 512 and 1024, where stepping up by one row rounds in float;
+// long spans put columns beyond 512 and 1024, where the horizontal steps round away.
+TEST(DisplayCanvas, DrawingByCellMatchesDrawingEveryPoint) {
+    struct Case {
+        int w, h;
+        std::int32_t n, skip;
+        Signal signal;
+    };
+    const Case cases[] = {
+        {2048, 400, 2047, 0, Signal::sine},     // one column per sample
+        {2048, 400, 2048, 0, Signal::noise},
+        {2048, 400, 200000, 0, Signal::sine},   // about 100 samples per column
+        {2048, 2047, 8000, 0, Signal::noise},   // tall: long joins across rows 512 and 1024
+        {2048, 2047, 30000, 0, Signal::extremes},
+        {2048, 2047, 60000, 0, Signal::slowSine},
+        {1500, 600, 90000, 45000, Signal::faults},
+        {1024, 300, 50000, 1, Signal::ramp},
+        {300, 2047, 20000, 19999, Signal::noise},
+        {300, 1000, 20000, 20000, Signal::noise},
+        {7, 100, 20000, 0, Signal::sine},
+        {1, 50, 50, 0, Signal::noise},
+        {2, 9, 5000, 3, Signal::extremes},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.w) + " x " + std::to_string(c.h) + ", " + std::to_string(c.n) + " samples from " +
+                     std::to_string(c.skip) + ", " + nameOf(c.signal));
+        const std::vector<float> samples = signalOf(c.signal, c.n);
+        const bool lit = expectSameDrawing(c.w, c.h, c.n, c.skip, samples);
+        EXPECT_EQ(lit, c.skip < c.n);
+    }
+}
+
+// The joins where the float walk rounds, each alone in its column eighth so that no other
+// point hides a difference. Stepping up by one row from just below a row eighth across row
+// 1024: 1000.875 - 2^-14 becomes 1024.875, one row eighth higher (once in the middle of a column
+// eighth, once at its end, where the join may leave it). Steps of exactly half a float spacing
+// (a join of 3 rows at xs = 31 / 662 from column 15.45): they round to even, so the third step
+// lands on 15.5, in the next column eighth, where equal steps would stop short of it.
+TEST(DisplayCanvas, DrawingByCellFollowsTheRoundingOfTheSteps) {
+    {
+        const int h = 2047;
+        const float target = 1000.875f - 1.0f / 16384.0f;
+        float below = (1023.0f - target) / (1462.0f / 65536.0f);
+        for (int tries = 0; tries < 1000 && DisplayCanvas::sampleRow(below, h) != target; ++tries)
+            below = std::nextafter(below, DisplayCanvas::sampleRow(below, h) > target ? 1e9f : -1e9f);
+        ASSERT_EQ(DisplayCanvas::sampleRow(below, h), target);
+        for (const std::int32_t start : {40, 47}) {  // columns 0.625 and 0.734 of 2
+            SCOPED_TRACE(start);
+            std::vector<float> samples(64, -32768.0f);
+            samples[static_cast<std::size_t>(start)] = below;
+            EXPECT_TRUE(expectSameDrawing(2, h, 64, start + 1, samples));
+        }
+    }
+    {
+        // 1435 rows: 205 rows of margin, 1/64 row per unit of sample, centre row 717.
+        const int h = 1435;
+        ASSERT_EQ(DisplayCanvas::sampleRow(-192.0f, h) - DisplayCanvas::sampleRow(0.0f, h), 3.0f);
+        std::vector<float> samples(662, -192.0f);
+        samples[330] = 0.0f;
+        EXPECT_TRUE(expectSameDrawing(32, h, 662, 331, samples));
+    }
 }
 
 TEST(DisplayCanvas, ScratchGrowsAndIsKept) {
