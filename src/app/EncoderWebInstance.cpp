@@ -4,6 +4,7 @@
 
 #include "app/ModelCommon.h"
 #include "logging/KestravaInstanceConfig.h"
+#include "model/InstanceAccounts.h"
 #include "model/Model.h"
 #include "model/ParSet.h"
 #include "platform/CrashGuard.h"
@@ -58,6 +59,7 @@ void EncoderWebInstance::processClientChanges(Model& model) {
     });
 }
 
-void EncoderWebInstance::logOut(Model& /*model*/, int /*view*/) {
-    // No accounts yet: a view has no login to end.
+void EncoderWebInstance::logOut(Model& model, int view) {
+    CommonBase* common = model.modelCommon;
+    if (common != nullptr && common->accounts) common->accounts->logOut(view);
 }

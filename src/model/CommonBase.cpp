@@ -1,5 +1,6 @@
 #include "model/CommonBase.h"
 
+#include "model/InstanceAccounts.h"
 #include "model/Model.h"
 
 CommonBase::CommonBase(Model* owner_, const char* argv0)

@@ -11,6 +11,10 @@
 
 class Model;
 
+namespace kestrava::model {
+class InstanceAccounts;
+}
+
 // What any program built on the parameter model needs of an instance: the web-interface
 // settings and the instance's folders and file paths.
 class CommonBase : public kestrava::AlignedNew, public NetworkInterfaceList {
@@ -31,4 +35,7 @@ public:
     const std::unique_ptr<InstancePaths> instancePaths;
     // Set once the settings file has been loaded at start-up; the autosave writes only then.
     std::atomic<bool> settingsLoaded{false};
+    // The accounts, logins and rights of the instance, tied to its account rows; null until the
+    // settings tree with those rows is declared (without it every view sees everything).
+    std::unique_ptr<kestrava::model::InstanceAccounts> accounts;
 };

@@ -40,19 +40,15 @@ TEST(StreamKey, EqualsArgon2iWithTheFixedParameters) {
     EXPECT_EQ(StreamKeyDerivation::derive("password"), key);  // the salt is fixed
 
     const std::string tool = referenceKey("password");
-    if (!tool.empty()) {
-        EXPECT_EQ(*key, tool);
-    }
+    ASSERT_FALSE(tool.empty()) << "the argon2 tool is missing (scripts/install-deps installs it)";
+    EXPECT_EQ(*key, tool);
 
     // An empty password derives a key like any other text.
     const auto empty = StreamKeyDerivation::derive("");
     ASSERT_TRUE(empty.has_value());
     EXPECT_EQ(empty->size(), 32u);
     EXPECT_NE(*empty, *key);
-    const std::string emptyTool = referenceKey("");
-    if (!emptyTool.empty()) {
-        EXPECT_EQ(*empty, emptyTool);
-    }
+    // (The tool reads no empty password, so there is no reference value to compare with.)
 }
 
 TEST(StreamKeyNotice, TheKeyGoesToTheEngineButNeverIntoAMessageOrTheLog) {
