@@ -135,19 +135,8 @@ struct RuleRows {
 bool enabledValue(const PBool* p) { return p != nullptr && p->isEnabled() && p->current(); }
 
 bool shownBy(Shown rule, const RuleRows& r) {
-    const std::int32_t version = r.version != nullptr ? r.version->current() : 0;
-    const std::int32_t gps = r.gpsDevice != nullptr ? r.gpsDevice->current() : -1;
-    switch (rule) {
-        case Shown::NoRule:
-        case Shown::Always: return true;
-        case Shown::VersionIs0: return version == 0;
-        case Shown::PlainBitrate: return version > 0 && !enabledValue(r.plus);
-        case Shown::PlusBitrate: return enabledValue(r.plus);
-        case Shown::NamedGpsDevice: return gps == -1;
-        case Shown::SystemClock: return gps == -2;
-        case Shown::NotSystemClock: return gps != -2;
-    }
-    return true;
+    return shownByRule(rule, r.version != nullptr ? r.version->current() : 0, enabledValue(r.plus),
+                       r.gpsDevice != nullptr ? r.gpsDevice->current() : -1);
 }
 
 void declareDestinations(TreeBuilder& b) {

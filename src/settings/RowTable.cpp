@@ -171,4 +171,18 @@ constexpr RowSpec table[] = {
 
 std::span<const RowSpec> encoderRowTable() { return table; }
 
+bool shownByRule(Shown rule, std::int32_t version, bool plusActive, std::int32_t gpsDevice) {
+    switch (rule) {
+        case Shown::NoRule:
+        case Shown::Always: return true;
+        case Shown::VersionIs0: return version == 0;
+        case Shown::PlainBitrate: return version > 0 && !plusActive;
+        case Shown::PlusBitrate: return plusActive;
+        case Shown::NamedGpsDevice: return gpsDevice == -1;
+        case Shown::SystemClock: return gpsDevice == -2;
+        case Shown::NotSystemClock: return gpsDevice != -2;
+    }
+    return true;
+}
+
 }  // namespace kestrava::settings

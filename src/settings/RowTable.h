@@ -92,6 +92,10 @@ struct RowSpec {
     Enabled enabled = Enabled::Always;
 };
 
+// A shown rule's result: `version` the codec version row's value, `plusActive` whether the
+// Kestrava+ switch is on and enabled, `gpsDevice` the GPS device row's value.
+bool shownByRule(Shown rule, std::int32_t version, bool plusActive, std::int32_t gpsDevice);
+
 // The whole table, in creation order.
 std::span<const RowSpec> encoderRowTable();
 
