@@ -24,9 +24,10 @@ struct TreeOverInstance {
         kestrava::net::NetworkInterface getNetworkInterface(std::int32_t n) override { return {"", "", "", n}; }
     };
 
-    TreeOverInstance(kestrava::settings::EncoderSettings& settings, std::function<void()> apply) {
+    TreeOverInstance(kestrava::settings::EncoderSettings& settings, std::function<void()> apply,
+                     const std::vector<SoundcardEntry>& soundcards = {}) {
         NoAdapters none;
-        kestrava::settings::fillSoundcardList(cards, {});
+        kestrava::settings::fillSoundcardList(cards, soundcards);
         kestrava::settings::fillInterfaceList(nics, none);
         sources.settings = &settings;
         sources.programVersion = "0.0.0.0 test";
