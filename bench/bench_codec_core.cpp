@@ -17,6 +17,16 @@
 #include <random>
 #include <vector>
 
+using kestrava::codec::BackwardLpc11;
+using kestrava::codec::BackwardLpc16;
+using kestrava::codec::BackwardLpc3;
+using kestrava::codec::BackwardLpc5;
+using kestrava::codec::ChannelHistory;
+using kestrava::codec::CodecKernels;
+using kestrava::codec::PreFilter;
+using kestrava::codec::avx2CodecKernels;
+using kestrava::codec::genericCodecKernels;
+
 namespace {
 
 constexpr double codecRate = 38400.0;

@@ -12,6 +12,11 @@
 #include <random>
 #include <vector>
 
+using kestrava::codec::CodecSession;
+using kestrava::codec::EncoderKernels;
+using kestrava::codec::avx2EncoderKernels;
+using kestrava::codec::genericEncoderKernels;
+
 namespace {
 
 constexpr std::uint32_t stride = 8192;

@@ -12,6 +12,9 @@
 #include <random>
 #include <vector>
 
+using kestrava::codec::frame::FrameEncodeStep;
+using kestrava::codec::frame::FrameSender;
+
 namespace {
 
 struct CountingSender : FrameSender {

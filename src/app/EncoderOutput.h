@@ -20,7 +20,7 @@ public:
     std::int32_t queueOpen(const std::string& host, const std::string& port, const std::string& interfaceName,
                            bool qos) override;
     bool queueErase(std::int32_t destinationId) override;
-    FrameSender* frameSender() override { return &frames; }
+    kestrava::codec::frame::FrameSender* frameSender() override { return &frames; }
 
     kestrava::transport::TRPSender* transportSender() override { return &transport; }
 

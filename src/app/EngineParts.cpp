@@ -13,6 +13,9 @@
 #include "logging/KestravaInstanceConfig.h"
 #include "logging/SetupLogging.h"
 
+using kestrava::codec::frame::FrameEncodeStep;
+using kestrava::codec::frame::FrameSender;
+
 namespace {
 
 // The encode step of the running encoder with the GPS synchroniser it stamps from, so that the
@@ -45,6 +48,7 @@ public:
         history->captureView(view);
         history->captureView(view + 1);
     }
+    OldSamples* samples() override { return history.get(); }
 
 private:
     std::shared_ptr<OldSamples> history;

@@ -16,6 +16,9 @@
 #include <algorithm>
 #include <vector>
 
+using kestrava::codec::frame::FrameEncodeStep;
+using kestrava::codec::frame::FrameObserver;
+
 namespace TRP = kestrava::transport::TRP;
 using kestrava::transport::TRPSender;
 

@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+class OldSamples;
+
 // The shell's view of a sample history: a shared record of recent input samples that other parts
 // display or analyse. applySettings only tells it the input's sample rate.
 class SampleHistoryControl {
@@ -14,4 +16,7 @@ public:
     // and position a client's view pair at the start of its request.
     virtual void waitForInput(int /*view*/, std::chrono::milliseconds /*timeout*/) {}
     virtual void captureViewPair(int /*view*/) {}
+    // The samples themselves, which the display rows draw from; null for a history without
+    // any (a test's stand-in).
+    virtual OldSamples* samples() { return nullptr; }
 };

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-class FrameSender;
+namespace kestrava::codec::frame { class FrameSender; }
 namespace kestrava::transport { class TRPSender; }
 
 // The shell's side of the encoder's transport sender: the destination command ring that
@@ -22,6 +22,6 @@ public:
     virtual bool queueErase(std::int32_t destinationId) = 0;
 
     // Where the audio source hands its coded frames; null when this sender carries none.
-    virtual FrameSender* frameSender() { return nullptr; }
+    virtual kestrava::codec::frame::FrameSender* frameSender() { return nullptr; }
     virtual kestrava::transport::TRPSender* transportSender() { return nullptr; }
 };

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdint>
 
+namespace kestrava::codec {
+
 // Shared steps of the backward predictors whose ring length is a power of two.
 
 // Fills frame[0..ringLength): the min(fillCount, ringLength) newest reconstructions right-aligned,
@@ -26,3 +28,5 @@ template <class T>
 T floorReciprocal(T energy, T floor) {
     return T(1) / (energy > floor ? energy : floor);
 }
+
+}  // namespace kestrava::codec

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+namespace kestrava::codec {
+
 namespace {
 
 constexpr float energyFloor = 0x1p-114f;
@@ -84,3 +86,5 @@ void BackwardLpc11::update(ChannelHistory<float>& history, const CodecKernels& k
 
     levinsonFrom<1>(Row{}, r, r[0], coefTable);
 }
+
+}  // namespace kestrava::codec

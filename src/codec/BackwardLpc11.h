@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace kestrava::codec {
+
 struct CodecKernels;
 
 // Main-channel predictor state of the float generation (codec version 3): 11 taps, re-derived before
@@ -31,3 +33,5 @@ struct alignas(64) BackwardLpc11 {
     // The taper bank rounded entry by entry to float; row 8 gives the 8-point rise and fall.
     alignas(64) float taperTable[taperRows][taperColumns];
 };
+
+}  // namespace kestrava::codec

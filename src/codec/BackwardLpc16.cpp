@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace kestrava::codec {
+
 namespace {
 
 constexpr double smallestNormal = 0x1p-1022;
@@ -50,3 +52,5 @@ void BackwardLpc16::update(const ChannelHistory<double>& history, const CodecKer
     first[1] = k;
     levinsonFrom<2>(first, r, (1.0 - k * k) * r[0], coefTable);
 }
+
+}  // namespace kestrava::codec

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace kestrava::codec {
+
 struct CodecKernels;
 
 // Main-channel predictor state of the double generation (codec versions 1 and 2): 15 taps,
@@ -32,3 +34,5 @@ struct alignas(64) BackwardLpc16 {
     std::int32_t historyScale;
     alignas(64) double taperTable[taperRows][taperColumns];
 };
+
+}  // namespace kestrava::codec

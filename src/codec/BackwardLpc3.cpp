@@ -5,11 +5,12 @@
 
 #include <algorithm>
 
+namespace kestrava::codec {
+
 namespace {
 
 constexpr float energyFloor = 0x1p-114f;
 constexpr int taperRow = 4;  // 0.54 - 0.46 cos(2 pi t / 7), t = 0..3
-
 
 }  // namespace
 
@@ -51,3 +52,5 @@ void BackwardLpc3::update(const ChannelHistory<float>& history, const CodecKerne
     coefTable[3][2] = k2 - a21 * k3;
     coefTable[3][3] = k3;
 }
+
+}  // namespace kestrava::codec

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace kestrava::codec {
+
 struct CodecKernels;
 
 // Third-channel predictor state of the float generation: 3 taps, re-derived before every sample from
@@ -28,3 +30,5 @@ struct alignas(64) BackwardLpc3 {
     std::int32_t historyScale;  // set, not read: the reset clears the third channel instead
     alignas(64) float taperTable[taperRows][taperColumns];
 };
+
+}  // namespace kestrava::codec

@@ -6,10 +6,11 @@
 #include <algorithm>
 #include <cstring>
 
+namespace kestrava::codec {
+
 namespace {
 
 constexpr double smallestNormal = 0x1p-1022;
-
 
 }  // namespace
 
@@ -47,3 +48,5 @@ void BackwardLpc5::update(const ChannelHistory<double>& history, const CodecKern
         if (m < order) energy = (1.0 - k * k) * energy;
     }
 }
+
+}  // namespace kestrava::codec

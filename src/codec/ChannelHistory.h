@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace kestrava::codec {
+
 // The reconstructed samples of one coded channel as a ring, as the backward predictors read them.
 // Used slots: main channels 128 (double generation) or 320 (float generation), third channel 64 or 32.
 // The coder writes the reconstruction at writePos, advances writePos modulo the used length and adds
@@ -19,3 +21,5 @@ struct ChannelHistory {
     bool sumsStale = false;
     double middleSums[12] = {};
 };
+
+}  // namespace kestrava::codec

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <new>
 
+namespace kestrava::codec {
+
 template <class T, int N>
 void* Codec<T, N>::defaultAllocate(std::size_t size) {
     const std::size_t alignment = kestrava::AlignedNew::alignment;
@@ -43,3 +45,5 @@ void Codec<T, N>::initTables(LevelClass<T>* classes) {
 
 template class Codec<double, 0>;
 template class Codec<float, 4>;
+
+}  // namespace kestrava::codec

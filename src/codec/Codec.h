@@ -14,6 +14,8 @@
 
 class KestravaInstanceConfig;
 
+namespace kestrava::codec {
+
 template <class T, int N>
 struct CodecTraits;
 
@@ -67,3 +69,5 @@ public:
 
 extern template class Codec<double, 0>;
 extern template class Codec<float, 4>;
+
+}  // namespace kestrava::codec

@@ -4,7 +4,9 @@
 
 #include <cstring>
 
-namespace codec_x86 {
+namespace kestrava::codec {
+
+namespace x86 {
 extern const CodecKernels avx2Kernels;
 }
 
@@ -124,10 +126,12 @@ const CodecKernels genericKernels = {"generic",     lpc16Correlate, lpc11Sums,  
 const CodecKernels& genericCodecKernels() { return genericKernels; }
 
 const CodecKernels* avx2CodecKernels() {
-    return kestrava::cpuFeatures().avx2 ? &codec_x86::avx2Kernels : nullptr;
+    return kestrava::cpuFeatures().avx2 ? &x86::avx2Kernels : nullptr;
 }
 
 const CodecKernels& codecKernels() {
-    static const CodecKernels& chosen = kestrava::useAvx2Routines() ? codec_x86::avx2Kernels : genericKernels;
+    static const CodecKernels& chosen = kestrava::useAvx2Routines() ? x86::avx2Kernels : genericKernels;
     return chosen;
 }
+
+}  // namespace kestrava::codec

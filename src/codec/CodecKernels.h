@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace kestrava::codec {
+
 // The hot inner loops of the codec core, in a generic and an AVX2 build with identical results.
 // Each keeps the lane structure of its partial sums exactly (lane c adds the terms whose position t
 // has t mod lanes == c, in increasing t; lanes are added in order at the end): the grouping is part
@@ -37,3 +39,5 @@ const CodecKernels& genericCodecKernels();
 const CodecKernels* avx2CodecKernels();
 // The one dispatch point: AVX2 when kestrava::useAvx2Routines(), else generic. Chosen once.
 const CodecKernels& codecKernels();
+
+}  // namespace kestrava::codec

@@ -6,6 +6,8 @@
 #include <bit>
 #include <cstdlib>
 
+namespace kestrava::codec {
+
 CodecSession::CodecSession(KestravaInstanceConfig* config, const Settings& settings, const EncoderKernels& kernels)
     : settings(settings) {
     switch (settings.version) {
@@ -97,3 +99,5 @@ std::int32_t CodecSession::estimatedFrameBytes(const std::int32_t* codePlanes, s
     }
     return static_cast<std::int32_t>((bits + 7) / 8);
 }
+
+}  // namespace kestrava::codec

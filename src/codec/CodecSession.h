@@ -9,6 +9,8 @@
 
 class KestravaInstanceConfig;
 
+namespace kestrava::codec {
+
 // One encoder of a chosen codec version with its rate control, outside the frame encoder: the
 // developer tool, the tests and the benchmark code blocks with it. It does no reset capture: it
 // configures rate control once, starts both main step factors at 1 (versions 0 to 2; version 3 at its
@@ -60,3 +62,5 @@ private:
     Settings settings;
     std::int32_t codeBits = 0;
 };
+
+}  // namespace kestrava::codec

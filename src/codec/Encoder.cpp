@@ -6,6 +6,8 @@
 #include <cstring>
 #include <type_traits>
 
+namespace kestrava::codec {
+
 template <class T, int N>
 Encoder<T, N>::Encoder(KestravaInstanceConfig* config, const EncoderKernels& kernels)
     : Codec<T, N>(config), kernels(kernels) {
@@ -108,3 +110,5 @@ std::uint32_t Encoder<T, N>::encodeBlock(float* planes, std::int32_t* codePlanes
 
 template class Encoder<double, 0>;
 template class Encoder<float, 4>;
+
+}  // namespace kestrava::codec

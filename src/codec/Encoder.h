@@ -12,6 +12,8 @@
 
 class KestravaInstanceConfig;
 
+namespace kestrava::codec {
+
 // The encoder of codec versions 1 and 2 (Encoder<double, 0>) and of version 3 (Encoder<float, 4>):
 // the codec state, the coder and rate-control state, and a worker thread that codes the second main
 // channel of every block while the calling thread codes the first.
@@ -72,3 +74,5 @@ private:
 
 extern template class Encoder<double, 0>;
 extern template class Encoder<float, 4>;
+
+}  // namespace kestrava::codec

@@ -5,7 +5,9 @@
 
 #include "platform/CpuFeatures.h"
 
-namespace codec_x86 {
+namespace kestrava::codec {
+
+namespace x86 {
 extern const EncoderKernels avx2EncoderKernels;
 }
 
@@ -21,11 +23,13 @@ const EncoderKernels genericKernels = {"generic",      &genericCodecKernels(), c
 const EncoderKernels& genericEncoderKernels() { return genericKernels; }
 
 const EncoderKernels* avx2EncoderKernels() {
-    return kestrava::cpuFeatures().avx2 ? &codec_x86::avx2EncoderKernels : nullptr;
+    return kestrava::cpuFeatures().avx2 ? &x86::avx2EncoderKernels : nullptr;
 }
 
 const EncoderKernels& encoderKernels() {
     static const EncoderKernels& chosen =
-        kestrava::useAvx2Routines() ? codec_x86::avx2EncoderKernels : genericKernels;
+        kestrava::useAvx2Routines() ? x86::avx2EncoderKernels : genericKernels;
     return chosen;
 }
+
+}  // namespace kestrava::codec

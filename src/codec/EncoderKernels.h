@@ -14,6 +14,8 @@
 
 #include <cstdint>
 
+namespace kestrava::codec {
+
 // The per-sample coders of the four codec versions, in a generic and an AVX2 build with identical
 // codes and state (the same source compiled twice; x86/encoder_kernels_avx2.cpp gets -mavx2, never
 // FMA). Each codes n samples of one channel in order: predictor update, prediction, step, rounding
@@ -58,3 +60,5 @@ const EncoderKernels& genericEncoderKernels();
 const EncoderKernels* avx2EncoderKernels();
 // The one dispatch point: AVX2 when kestrava::useAvx2Routines(), else generic. Chosen once.
 const EncoderKernels& encoderKernels();
+
+}  // namespace kestrava::codec

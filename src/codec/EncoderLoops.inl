@@ -30,7 +30,7 @@ inline std::uint32_t magnitude(std::int32_t q) { return static_cast<std::uint32_
 // The nearest level of a class: top level at or beyond it, the linear part itself, else bisection
 // with the upper level on a tie. a is compared as T.
 template <class T>
-inline std::uint32_t levelIndex(const LevelClass<T>& c, std::uint32_t a) {
+inline std::uint32_t levelIndex(const kestrava::codec::LevelClass<T>& c, std::uint32_t a) {
     const T value = static_cast<T>(a);
     if (value >= c.levels[c.levelCount - 1]) return c.levelCount - 1;
     if (a <= c.linearLimit) return a;
@@ -57,7 +57,7 @@ inline T clampPrediction(T s, T limit) {
 // The float generation's guard against a runaway prediction: beyond +-3 it is replaced by the
 // extrapolation of the last two predictions, limited in size to the last one and zero when it
 // changes sign. lastPrediction and priorPrediction move on every sample.
-inline float guardPrediction(float p, float limit, ChannelHistory<float>& h) {
+inline float guardPrediction(float p, float limit, kestrava::codec::ChannelHistory<float>& h) {
     if (std::fabs(p) > 3.0f) {
         const float last = h.lastPrediction;
         const float g = (last - h.priorPrediction) + last;
@@ -77,10 +77,10 @@ inline float guardPrediction(float p, float limit, ChannelHistory<float>& h) {
     return p;
 }
 
-float codeMainDouble(BackwardLpc16& lpc, ChannelHistory<double>& h, ChannelRateState<double>& rate,
-                     const Quantizer<double, 1>& quantizer, const float* x, std::uint32_t n, std::int32_t* codes,
-                     double* steps, float* reconstruction, const CodecKernels& core) {
-    const LevelClass<double>& table = quantizer.levelClasses[rate.levelClass];
+float codeMainDouble(kestrava::codec::BackwardLpc16& lpc, kestrava::codec::ChannelHistory<double>& h, kestrava::codec::ChannelRateState<double>& rate,
+                     const kestrava::codec::Quantizer<double, 1>& quantizer, const float* x, std::uint32_t n, std::int32_t* codes,
+                     double* steps, float* reconstruction, const kestrava::codec::CodecKernels& core) {
+    const kestrava::codec::LevelClass<double>& table = quantizer.levelClasses[rate.levelClass];
     float energy = 0.0f;
     for (std::uint32_t i = 0; i < n; ++i) {
         lpc.update(h, core);
@@ -115,9 +115,9 @@ float codeMainDouble(BackwardLpc16& lpc, ChannelHistory<double>& h, ChannelRateS
     return energy;
 }
 
-std::uint32_t codeThirdDouble(BackwardLpc5& lpc, ChannelHistory<double>& h, const LevelClass<double>& table,
+std::uint32_t codeThirdDouble(kestrava::codec::BackwardLpc5& lpc, kestrava::codec::ChannelHistory<double>& h, const kestrava::codec::LevelClass<double>& table,
                               const float* x, std::uint32_t n, const double* steps0, const double* steps1,
-                              std::int32_t* codes, float* reconstruction, const CodecKernels& core) {
+                              std::int32_t* codes, float* reconstruction, const kestrava::codec::CodecKernels& core) {
     std::uint32_t silent = 1;
     for (std::uint32_t i = 0; i < n; ++i) {
         lpc.update(h, core);
@@ -145,10 +145,10 @@ std::uint32_t codeThirdDouble(BackwardLpc5& lpc, ChannelHistory<double>& h, cons
     return silent;
 }
 
-float codeMainFloat(BackwardLpc11& lpc, ChannelHistory<float>& h, ChannelRateState<float>& rate,
-                    const Quantizer<float, 1>& quantizer, const float* x, std::uint32_t n, std::int32_t* codes,
-                    float* steps, float* reconstruction, const CodecKernels& core) {
-    const LevelClass<float>& table = quantizer.levelClasses[rate.levelClass];
+float codeMainFloat(kestrava::codec::BackwardLpc11& lpc, kestrava::codec::ChannelHistory<float>& h, kestrava::codec::ChannelRateState<float>& rate,
+                    const kestrava::codec::Quantizer<float, 1>& quantizer, const float* x, std::uint32_t n, std::int32_t* codes,
+                    float* steps, float* reconstruction, const kestrava::codec::CodecKernels& core) {
+    const kestrava::codec::LevelClass<float>& table = quantizer.levelClasses[rate.levelClass];
     float energy = 0.0f;
     for (std::uint32_t i = 0; i < n; ++i) {
         lpc.update(h, core);
@@ -182,9 +182,9 @@ float codeMainFloat(BackwardLpc11& lpc, ChannelHistory<float>& h, ChannelRateSta
     return energy;
 }
 
-std::uint32_t codeThirdFloat(BackwardLpc3& lpc, ChannelHistory<float>& h, const LevelClass<float>& table,
+std::uint32_t codeThirdFloat(kestrava::codec::BackwardLpc3& lpc, kestrava::codec::ChannelHistory<float>& h, const kestrava::codec::LevelClass<float>& table,
                              const float* x, std::uint32_t n, const float* steps0, const float* steps1,
-                             std::int32_t* codes, float* reconstruction, const CodecKernels& core) {
+                             std::int32_t* codes, float* reconstruction, const kestrava::codec::CodecKernels& core) {
     std::uint32_t silent = 1;
     for (std::uint32_t i = 0; i < n; ++i) {
         lpc.update(h, core);
@@ -216,7 +216,7 @@ std::uint32_t codeThirdFloat(BackwardLpc3& lpc, ChannelHistory<float>& h, const 
 // Levinson-Durbin recursion over all orders and predict with the order of least error (the lowest
 // on a tie), limited to +-1.5.
 template <int N>
-inline double legacyPrediction(LegacyLpc<N>& lpc, const double* ring, std::uint32_t w) {
+inline double legacyPrediction(kestrava::codec::LegacyLpc<N>& lpc, const double* ring, std::uint32_t w) {
     double* f = lpc.analysisFrame;
     for (std::uint32_t i = 0; i < N; ++i) f[i] = ring[(w + i) % N];
     lpc.window.apply(f);
@@ -250,7 +250,7 @@ inline double legacyPrediction(LegacyLpc<N>& lpc, const double* ring, std::uint3
 
 // The nearest valid legacy level: the first m with a <= levels[m + 1], then the nearer of the two
 // (the upper on a tie); levelCount - 1 beyond the last valid level. Never reads past levelCount.
-inline std::int32_t legacyCode(const LegacyQuantizer<1>& quantizer, std::int32_t levelCount, std::int32_t q) {
+inline std::int32_t legacyCode(const kestrava::codec::LegacyQuantizer<1>& quantizer, std::int32_t levelCount, std::int32_t q) {
     const double* levels = quantizer.levels;
     const double a = static_cast<double>(magnitude(q));
     std::int32_t index = levelCount - 1;
@@ -264,12 +264,12 @@ inline std::int32_t legacyCode(const LegacyQuantizer<1>& quantizer, std::int32_t
     return q < 0 ? -index : index;
 }
 
-inline double legacyLevel(const LegacyQuantizer<1>& quantizer, std::int32_t code) {
+inline double legacyLevel(const kestrava::codec::LegacyQuantizer<1>& quantizer, std::int32_t code) {
     return code < 0 ? -quantizer.levels[-code] : quantizer.levels[code];
 }
 
-float codeMainLegacy(LegacyLpc<16>& lpc, ChannelHistory<double>& h, ChannelRateState<double>& rate,
-                     const LegacyQuantizer<1>& quantizer, double scale, const float* x, std::uint32_t n,
+float codeMainLegacy(kestrava::codec::LegacyLpc<16>& lpc, kestrava::codec::ChannelHistory<double>& h, kestrava::codec::ChannelRateState<double>& rate,
+                     const kestrava::codec::LegacyQuantizer<1>& quantizer, double scale, const float* x, std::uint32_t n,
                      std::int32_t* codes, double* steps, float* reconstruction, float energy) {
     for (std::uint32_t i = 0; i < n; ++i) {
         const std::uint32_t w = h.writePos;
@@ -291,8 +291,8 @@ float codeMainLegacy(LegacyLpc<16>& lpc, ChannelHistory<double>& h, ChannelRateS
     return energy;
 }
 
-std::uint32_t codeThirdLegacy(LegacyLpc<6>& lpc, ChannelHistory<double>& h, std::int32_t levelCount,
-                              const LegacyQuantizer<1>& quantizer, const float* x, std::uint32_t n,
+std::uint32_t codeThirdLegacy(kestrava::codec::LegacyLpc<6>& lpc, kestrava::codec::ChannelHistory<double>& h, std::int32_t levelCount,
+                              const kestrava::codec::LegacyQuantizer<1>& quantizer, const float* x, std::uint32_t n,
                               const double* steps0, const double* steps1, std::int32_t* codes,
                               float* reconstruction) {
     std::uint32_t silent = 1;

@@ -1,5 +1,7 @@
 #include "codec/EncoderSemaphore.h"
 
+namespace kestrava::codec {
+
 void EncoderSemaphore::release(std::int32_t n) {
     {
         std::lock_guard<std::mutex> lock(mutex);
@@ -35,3 +37,5 @@ std::int32_t EncoderSemaphore::available() {
     std::lock_guard<std::mutex> lock(mutex);
     return count;
 }
+
+}  // namespace kestrava::codec

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <mutex>
 
+namespace kestrava::codec {
+
 // The work/done hand-over between an encoder's feed thread and its worker: a count of units under a
 // mutex, a condition variable and a closed state. Everything written before release() is visible to
 // the thread that then returns from acquire(). Kept inside the codec library, which sits below the
@@ -33,3 +35,5 @@ private:
     bool waiting = false;
     bool closed = false;
 };
+
+}  // namespace kestrava::codec

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace kestrava::codec {
+
 // The coder and rate-control state that every encoder holds (all four codec versions). Slot 0 is the
 // first main channel, slot 1 the second (coded on the worker thread in versions 1 to 3), slot 2 the
 // third channel. Written by the block coders, rate control and the reset capture, all between blocks
@@ -21,3 +23,5 @@ struct EncoderState {
     std::int32_t targetRate = 0;       // kbit/s, after clamping (legacy: the reset's bit rate)
     std::int32_t reservoir = 0;        // bits: positive saved, negative owed (legacy: the opposite)
 };
+
+}  // namespace kestrava::codec

@@ -1,5 +1,7 @@
 #include "codec/Exp2Table.h"
 
+namespace kestrava::codec {
+
 // Entry i is 2^(i/64) correctly rounded to double (computed once at 60 significant digits); the
 // float table holds those doubles rounded to float. Entry 65 is the guard of the interpolation.
 const double exp2TableDouble[exp2TableSize] = {
@@ -51,3 +53,5 @@ const float exp2TableFloat[exp2TableSize] = {
     0x1.ea4afa0000000p+0f, 0x1.efa1be0000000p+0f, 0x1.f507660000000p+0f,
     0x1.fa7c180000000p+0f, 0x1.0000000000000p+1f, 0x1.02c9a40000000p+1f,
 };
+
+}  // namespace kestrava::codec

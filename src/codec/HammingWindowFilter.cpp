@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace kestrava::codec {
+
 namespace {
 
 // Generated from the window rule (float angle, float cosine, double 25/46 and 21/46); do not edit.
@@ -46,3 +48,5 @@ float* HammingWindowFilter<N>::apply(float* frame) const {
 
 template class HammingWindowFilter<6>;
 template class HammingWindowFilter<16>;
+
+}  // namespace kestrava::codec

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace kestrava::codec {
+
 // Fixed Hamming window of the legacy predictor (codec version 0): N = 16 for a main channel, 6 for
 // the third channel. coefficients[n] = 25/46 - (21/46) cos(x), with the angle x = 2 pi n / (N - 1) and
 // its cosine both rounded to float, so the window is slightly unsymmetric; the values are constants,
@@ -23,3 +25,5 @@ public:
 
 extern template class HammingWindowFilter<6>;
 extern template class HammingWindowFilter<16>;
+
+}  // namespace kestrava::codec

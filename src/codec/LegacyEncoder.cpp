@@ -3,6 +3,8 @@
 #include <cstring>
 #include <new>
 
+namespace kestrava::codec {
+
 LegacyEncoder::LegacyEncoder(KestravaInstanceConfig* config, const EncoderKernels& kernels)
     : config(config), thirdQuantizer(config), kernels(kernels) {
     std::memset(mainSteps, 0, sizeof mainSteps);
@@ -63,3 +65,5 @@ std::uint32_t LegacyEncoder::encodeBlock(const float* planes, std::int32_t* code
     *codeCount = 2 * n;
     return silent;
 }
+
+}  // namespace kestrava::codec

@@ -11,6 +11,8 @@
 
 class KestravaInstanceConfig;
 
+namespace kestrava::codec {
+
 // The encoder of codec version 0: three channels coded one after the other on the caller's thread,
 // each sample predicted by the least-error order of a Levinson-Durbin recursion over the windowed
 // last 16 (third channel: 6) reconstructions, and one level table per channel built from the bit rate.
@@ -59,3 +61,5 @@ public:
 private:
     const EncoderKernels& kernels;
 };
+
+}  // namespace kestrava::codec

@@ -2,6 +2,8 @@
 
 #include "codec/HammingWindowFilter.h"
 
+namespace kestrava::codec {
+
 // Per-sample predictor work area of one legacy channel (codec version 0): N = 16 for a main channel,
 // 6 for the third. Everything but the window is rewritten before it is read, for every sample:
 // the windowed last N reconstructions, their autocorrelation, the Levinson-Durbin predictors of
@@ -14,3 +16,5 @@ struct LegacyLpc {
     alignas(64) double coefTable[N][N] = {};
     alignas(64) HammingWindowFilter<N> window;
 };
+
+}  // namespace kestrava::codec

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace kestrava::codec {
+
 double legacyLevelScale(std::uint32_t rateKbps) {
     const std::uint32_t difference = rateKbps - 64u;
     const double scaled = static_cast<double>(static_cast<float>(difference)) * 0.015625 + 0.5;
@@ -30,3 +32,5 @@ std::uint32_t LegacyQuantizer<N>::buildLevels(std::uint32_t rateKbps) {
 }
 
 template struct LegacyQuantizer<1>;
+
+}  // namespace kestrava::codec

@@ -4,6 +4,8 @@
 
 class KestravaInstanceConfig;
 
+namespace kestrava::codec {
+
 // The level table of one legacy channel (codec version 0): ascending reconstruction magnitudes in
 // units of the step, 0, 1, ..., W and then a geometric run with ratio about 1 + 1/W up to 65536.
 // Built from the bit rate at every reset packet; the coder reads entries below the channel's levelCount.
@@ -31,3 +33,5 @@ struct alignas(64) LegacyQuantizer {
 double legacyLevelScale(std::uint32_t rateKbps);
 
 extern template struct LegacyQuantizer<1>;
+
+}  // namespace kestrava::codec

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+namespace kestrava::codec {
+
 void LegacyRateController::update(EncoderState<double>& state, std::uint64_t durationUs, std::uint32_t bytesSent,
                                   float energy, std::uint32_t sampleCount) {
     const std::int64_t rate = state.targetRate;
@@ -26,3 +28,5 @@ void LegacyRateController::update(EncoderState<double>& state, std::uint64_t dur
         }
     }
 }
+
+}  // namespace kestrava::codec

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace kestrava::codec {
+
 // Rate control of codec version 0, after every frame handed to the transport (encoder feed thread).
 // Compares the bits the frame cost with the budget of state.targetRate for its duration, keeps the
 // difference in state.reservoir (at least -10 x rate: credit) and moves the stepFactor of both main
@@ -13,3 +15,5 @@ struct LegacyRateController {
     static void update(EncoderState<double>& state, std::uint64_t durationUs, std::uint32_t bytesSent, float energy,
                        std::uint32_t sampleCount);
 };
+
+}  // namespace kestrava::codec

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace kestrava::codec {
+
 // One class of reconstruction levels of a quantiser, in units of the step. Entries 0..levelCount-1
 // of `levels` are valid and strictly increasing; levels[i] == i up to and including linearLimit,
 // above it each level is the previous one times the class's growth ratio (rounded to double; the
@@ -57,3 +59,5 @@ inline constexpr LevelClassParameters levelClassParameters[levelClassCount] = {
 // once, never a recurrence in float.
 void fillLevelClasses(LevelClass<double>* classes);
 void fillLevelClasses(LevelClass<float>* classes);
+
+}  // namespace kestrava::codec

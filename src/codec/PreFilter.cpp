@@ -6,6 +6,8 @@
 #include <bit>
 #include <cmath>
 
+namespace kestrava::codec {
+
 namespace {
 
 const float levelDecay = 0.99f;
@@ -86,3 +88,5 @@ void PreFilter::process(float* samples, std::uint32_t count, const CodecKernels&
         }
     }
 }
+
+}  // namespace kestrava::codec

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace kestrava::codec {
+
 struct CodecKernels;
 
 // Adaptive pre-filter of one main channel (codec generations 1 to 3): a one-pole smoother whose
@@ -24,3 +26,5 @@ struct PreFilter {
     double bandPassOutput[4] = {};   // ring of the last four band-pass outputs
     std::int32_t ringPos = 0;        // slot of the current sample in both rings
 };
+
+}  // namespace kestrava::codec

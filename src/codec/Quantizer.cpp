@@ -1,5 +1,7 @@
 #include "codec/Quantizer.h"
 
+namespace kestrava::codec {
+
 namespace {
 
 // Double levels of class k into `out` from index linearLimit on: one rounded multiplication per step.
@@ -39,3 +41,5 @@ Quantizer<T, N>::Quantizer() : minStepFactor(static_cast<T>(100000.0)), minStep(
 
 template struct Quantizer<double, 1>;
 template struct Quantizer<float, 1>;
+
+}  // namespace kestrava::codec

@@ -4,6 +4,8 @@
 
 #include <type_traits>
 
+namespace kestrava::codec {
+
 // The quantiser record of one coded channel: eight level classes, the floor of the channel's step
 // factor and its minimum step. Only N = 1 exists (double: codec versions 1 and 2; float: version 3).
 // Built complete by its constructor; afterwards only minStepFactor and minStep change (rate control).
@@ -21,3 +23,5 @@ struct alignas(64) Quantizer {
 
 extern template struct Quantizer<double, 1>;
 extern template struct Quantizer<float, 1>;
+
+}  // namespace kestrava::codec

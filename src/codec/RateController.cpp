@@ -6,6 +6,8 @@
 #include <cmath>
 #include <limits>
 
+namespace kestrava::codec {
+
 namespace {
 
 constexpr float minStepUnit = 0x1p-15f;
@@ -180,3 +182,5 @@ std::int32_t RateControllerDouble::configure(Codec<double, 0>& codec, std::uint3
 
 template struct RateController<double>;
 template struct RateController<float>;
+
+}  // namespace kestrava::codec

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace kestrava::codec {
+
 // Rate control of codec versions 1 and 2 (T = double) and 3 (T = float): configure() at every reset
 // packet (after the reset capture and after codecVersion is stored), update() after every frame
 // handed to the transport. Both run on the encoder feed thread between blocks; no data of its own.
@@ -46,3 +48,5 @@ std::int32_t levelClassForRate(std::uint32_t rate);
 
 extern template struct RateController<double>;
 extern template struct RateController<float>;
+
+}  // namespace kestrava::codec

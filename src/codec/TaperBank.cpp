@@ -1,6 +1,8 @@
 // Generated from the written rule of the taper bank with its 27 fixed exceptions; do not edit.
 #include "codec/TaperBank.h"
 
+namespace kestrava::codec {
+
 alignas(64) const double taperBank[taperRows][taperColumns] = {
     {1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0,
      1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0,
@@ -71,3 +73,5 @@ alignas(64) const double taperBank[taperRows][taperColumns] = {
      0x1.fecaa7ced225ep-1, 0x1.f532e9a59520cp-1, 0x1.e267f727a70abp-1, 0x1.c72ec6486aad0p-1, 0x1.a4a4a8d245189p-1, 0x1.7c339e0fb4df2p-1, 0x1.4f8380d2180bdp-1, 0x1.2068ad2983683p-1,
      0x1.e1a1a75784925p-2, 0x1.855d86826585ep-2, 0x1.2fcbfa9925d84p-2, 0x1.c8dba8d43dfa2p-3, 0x1.4cb1f723d86a6p-3, 0x1.e0605f0138188p-4, 0x1.6e3fb5acc95a8p-4, 0x1.47ae147ae147cp-4}
 };
+
+}  // namespace kestrava::codec

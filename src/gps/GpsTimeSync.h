@@ -21,7 +21,7 @@ enum GpsSyncState : std::int32_t { SyncNone = 0, SyncLocked = 1, SyncAcquiring =
 // pulse with the NMEA stamp of its second; the difference between the pulse's own sample time
 // and the stamp's smoothed arrival (less the configured reception delay) steers the spacing.
 // Called once per encoded block on the encoder thread.
-class GpsTimeSync final : public GpsStamper {
+class GpsTimeSync final : public kestrava::codec::frame::GpsStamper {
 public:
     static constexpr double correctionLimit = 1.0 / 19000.0;  // seconds of steering per pulse
     static constexpr int offsetMeanCount = 8;

@@ -16,7 +16,7 @@ namespace kestrava::gps {
 // The synchroniser for a stream coded without threads (the offline chain): time is the number of
 // input samples handed to process() at the nominal rate, and the NMEA reads that have arrived by
 // the end of each block are fed to the reader before the block is stamped.
-class ScriptedNmeaStamper final : public GpsStamper {
+class ScriptedNmeaStamper final : public kestrava::codec::frame::GpsStamper {
 public:
     ScriptedNmeaStamper(KestravaInstanceConfig& config, std::uint32_t inputRate, NmeaScript script);
     ScriptedNmeaStamper(KestravaInstanceConfig& config, std::uint32_t inputRate, SyntheticNmea synthetic);

@@ -19,8 +19,9 @@ constexpr float levelPerLn = -0.09650988f;  // 0.2222 of the height per factor o
 
 }  // namespace
 
-PMpx::PMpx(ParamOwner& owner, std::uint32_t viewMask, ParamId id, OldSamples* history)
-    : PWave(owner, viewMask, id, mpxKind, history, nullptr, -8192.0f, true, false) {
+PMpx::PMpx(ParamOwner& owner, std::uint32_t viewMask, ParamId id, OldSamples* history, const ShortKey& shortKey,
+           const NamePair& section, const NamePair& key)
+    : PWave(owner, viewMask, id, mpxKind, history, nullptr, -8192.0f, true, false, shortKey, section, key) {
     setEditable(false);
 }
 

@@ -15,7 +15,8 @@ public:
     static constexpr std::int32_t defaultFrequency = 62000;
     static constexpr float fullScaleSum = 110000000.0f;  // three-bin magnitude sum at the top row
 
-    PMpx(ParamOwner& owner, std::uint32_t viewMask, ParamId id, OldSamples* history);
+    PMpx(ParamOwner& owner, std::uint32_t viewMask, ParamId id, OldSamples* history, const ShortKey& shortKey = {},
+         const NamePair& section = {}, const NamePair& key = {});
 
     std::int32_t maxFrequency() const noexcept { return maxFrequency_; }
     // Transforms the view's newest span (t seconds back) and plots it into the canvas's columns

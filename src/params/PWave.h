@@ -27,6 +27,7 @@ class DisplayCanvas;
 // The per-view state belongs to the web worker that serves the view (one at a time).
 class PWave : public ValueParam<float> {
 public:
+    static constexpr int waveKind = 17;
     static constexpr int maxWidth = 2048;
     static constexpr int maxHeight = 2047;
     static constexpr int maxFollowers = 5;

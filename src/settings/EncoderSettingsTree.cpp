@@ -8,9 +8,10 @@
 #include "params/PFloatDb.h"
 #include "params/PInt.h"
 #include "params/PListManager.h"
+#include "params/PMpx.h"
 #include "params/PString.h"
 #include "params/PSubLevel.h"
-#include "settings/DisplayRowStandIn.h"
+#include "params/PWave.h"
 #include "settings/EncoderSettings.h"
 #include "settings/RowTable.h"
 #include "settings/SectionNames.h"
@@ -234,12 +235,18 @@ Param* declareRow(TreeBuilder& b, const RowSpec& r, RuleRows& rules) {
                 src.destinationRows));
         case Cls::Button:
             return b.append(std::make_unique<PButton>(o, r.viewMask, r.id, actionOf(r.action, src), r.title));
-        case Cls::Wave:
-            return b.append(std::make_unique<DisplayRowStandIn>(o, r.viewMask, r.id, DisplayRowStandIn::waveKind,
-                                                                d.f, sk, b.section, key));
+        case Cls::Wave: {
+            // The scope of the input after the input stage searches the client's time offset for
+            // its alignment; the two input waves search a fixed last 0.1 s. The detilted wave
+            // follows the wave of the input before tilt correction.
+            const bool scope = r.id == OUTPUT_FM_WAVE;
+            OldSamples* history = r.id == INPUT_WAVE2 ? src.rawInputHistory : src.inputHistory;
+            PWave* master = r.id == INPUT_WAVE_DETILTED ? dynamic_cast<PWave*>(b.find(INPUT_WAVE2)) : nullptr;
+            return b.append(std::make_unique<PWave>(o, r.viewMask, r.id, PWave::waveKind, history, master, d.f, true,
+                                                    !scope, sk, b.section, key));
+        }
         case Cls::Spectrum:
-            return b.append(std::make_unique<DisplayRowStandIn>(o, r.viewMask, r.id, DisplayRowStandIn::spectrumKind,
-                                                                d.f, sk, b.section, key));
+            return b.append(std::make_unique<PMpx>(o, r.viewMask, r.id, src.rawInputHistory, sk, b.section, key));
         case Cls::DisplayText:
             return b.append(std::make_unique<PDisplayText>(o, r.viewMask, r.id, r.arg, d.s, r.title, r.format));
         case Cls::ErrorList: return b.append(std::make_unique<PCorvixKoekError>(o, r.viewMask, r.id, ""));

@@ -8,10 +8,13 @@
 #include "params/PFloatDb.h"
 #include "params/PInt.h"
 #include "params/PListManager.h"
+#include "params/PMpx.h"
 #include "params/PString.h"
 #include "params/PSubLevel.h"
+#include "params/PWave.h"
 #include "params/ids/ParamIdName.h"
-#include "settings/DisplayRowStandIn.h"
+
+#include <cstdio>
 
 namespace kestrava::settings {
 
@@ -49,9 +52,8 @@ std::string rowClassName(const Param& p) {
     if (is<PHr>(p)) return "PHr";
     if (is<PButton>(p)) return "PButton";
     if (is<PCorvixKoekError>(p)) return "PCorvixKoekError";
-    // The display rows are named by their kind, whichever class carries them.
-    if (p.kind() == DisplayRowStandIn::waveKind) return "PWave";
-    if (p.kind() == DisplayRowStandIn::spectrumKind) return "PMpx";
+    if (is<PMpx>(p)) return "PMpx";
+    if (is<PWave>(p)) return "PWave";
     return "Param";
 }
 
@@ -61,6 +63,11 @@ std::string dumpTreeLine(int index, const Param& p) {
         defaultText = std::to_string(e->getValue(ValueKind::defaultValue));
         const std::string key = e->keyText();
         if (!key.empty()) defaultText += " \"" + key + "\"";
+    } else if (const auto* w = dynamic_cast<const PWave*>(&p)) {
+        // The span, also of a display that is not saved.
+        char text[32];
+        std::snprintf(text, sizeof text, "%f", static_cast<double>(w->getValue(ValueKind::defaultValue)));
+        defaultText = text;
     } else if (p.valueCount() > 0) {
         defaultText = p.saveText(0);
     }

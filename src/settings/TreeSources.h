@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+class OldSamples;
+
 namespace kestrava::settings {
 
 struct EncoderSettings;
@@ -74,6 +76,12 @@ struct TreeSources {
     std::int32_t activeDestinationCount = 1;
     AccountDefaults accounts;
     std::array<LoginSlotDefaults, loginSlotCount> logins{};
+
+    // The instance's two sample histories that the display rows draw from: the sound-card input
+    // as delivered, and the input after the input stage (tilt correction). Borrowed; they must
+    // outlive the rows. Without them the displays send no picture.
+    OldSamples* rawInputHistory = nullptr;
+    OldSamples* inputHistory = nullptr;
 
     const params::LMEnumList* soundcards = nullptr;
     const params::LMEnumList* interfaces = nullptr;

@@ -20,6 +20,11 @@
 #include <string_view>
 #include <vector>
 
+using kestrava::codec::frame::AudioPayload;
+
+using kestrava::codec::CodecSession;
+using kestrava::codec::legacyLevelScale;
+
 using kestrava::codec::entropy::EntropyCoder;
 
 static_assert(std::endian::native == std::endian::little, "the tool reads and writes little-endian data as is");

@@ -2,13 +2,10 @@
 // declares it, one line per row in creation order; or the network-interface choices of the
 // destinations as this machine offers them.
 #include "net/NetworkInterfaceCache.h"
-#include "params/ParamTable.h"
-#include "platform/ProgramVersion.h"
 #include "settings/ChoiceLists.h"
-#include "settings/EncoderSettings.h"
-#include "settings/EncoderSettingsTree.h"
 #include "settings/TreeDump.h"
 #include "tool/Commands.h"
+#include "tool/NewInstanceTree.h"
 
 #include <cstdio>
 #include <cstring>
@@ -34,14 +31,6 @@ private:
     bool filled = false;
 };
 
-class NoInterfaces final : public NetworkInterfaceList {
-public:
-    std::int32_t networkInterfaceCount() override { return 0; }
-    net::NetworkInterface getNetworkInterface(std::int32_t n) override {
-        return {"Invalid index", "0.0.0.0", "::0", n};
-    }
-};
-
 int usage(std::FILE* out, int code) {
     std::fprintf(out,
                  "usage: kestrava-tool settings dump-tree | interfaces\n"
@@ -53,20 +42,9 @@ int usage(std::FILE* out, int code) {
 }
 
 int dumpTree() {
-    auto settings = std::make_unique<settings::EncoderSettings>(192000);
-    auto soundcards = std::make_unique<settings::SoundcardChoices>();
-    auto interfaces = std::make_unique<settings::InterfaceChoices>();
-    NoInterfaces none;
-    settings::fillSoundcardList(*soundcards, {});
-    settings::fillInterfaceList(*interfaces, none);
-    settings::TreeSources sources;
-    sources.settings = settings.get();
-    sources.programVersion = ProgramVersion::versionText();
-    sources.soundcards = soundcards.get();
-    sources.interfaces = interfaces.get();
-    params::ParamTable owner;
-    const auto rows = settings::buildEncoderSettings(owner, sources);
-    std::fputs(settings::dumpTree(rows).c_str(), stdout);
+    tool::NewInstanceTree tree;
+    tree.build();
+    std::fputs(settings::dumpTree(tree.rows).c_str(), stdout);
     return 0;
 }
 

@@ -14,6 +14,14 @@
 #include <memory>
 #include <string_view>
 
+using kestrava::codec::HammingWindowFilter;
+using kestrava::codec::Quantizer;
+using kestrava::codec::levelClassCount;
+using kestrava::codec::levelClassParameters;
+using kestrava::codec::taperBank;
+using kestrava::codec::taperColumns;
+using kestrava::codec::taperRows;
+
 namespace {
 
 void usage(std::FILE* out = stderr) {

@@ -7,6 +7,10 @@
 #include <cstring>
 #include <memory>
 
+using kestrava::codec::BackwardLpc11;
+using kestrava::codec::ChannelHistory;
+using kestrava::codec::codecKernels;
+
 using namespace codec_test;
 
 namespace {

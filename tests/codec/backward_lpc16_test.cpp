@@ -9,6 +9,11 @@
 #include <limits>
 #include <memory>
 
+using kestrava::codec::BackwardLpc16;
+using kestrava::codec::ChannelHistory;
+using kestrava::codec::codecKernels;
+using kestrava::codec::taperBank;
+
 using namespace codec_test;
 
 namespace {

@@ -7,6 +7,14 @@
 #include <memory>
 #include <string>
 
+using kestrava::codec::Codec;
+using kestrava::codec::PreFilter;
+using kestrava::codec::Quantizer;
+using kestrava::codec::levelClassCount;
+using kestrava::codec::taperBank;
+using kestrava::codec::taperColumns;
+using kestrava::codec::taperRows;
+
 using namespace codec_test;
 
 namespace {

@@ -22,6 +22,13 @@
 #include <random>
 #include <vector>
 
+using kestrava::codec::CodecSession;
+using kestrava::codec::Encoder;
+using kestrava::codec::EncoderKernels;
+using kestrava::codec::RateControllerFloat;
+using kestrava::codec::avx2EncoderKernels;
+using kestrava::codec::genericEncoderKernels;
+
 using namespace codec_test;
 
 namespace {

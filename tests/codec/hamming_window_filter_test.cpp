@@ -6,6 +6,8 @@
 #include <cmath>
 #include <limits>
 
+using kestrava::codec::HammingWindowFilter;
+
 using namespace codec_test;
 
 namespace {

@@ -14,6 +14,15 @@
 #include <memory>
 #include <vector>
 
+using kestrava::codec::BackwardLpc11;
+using kestrava::codec::BackwardLpc16;
+using kestrava::codec::BackwardLpc3;
+using kestrava::codec::BackwardLpc5;
+using kestrava::codec::ChannelHistory;
+using kestrava::codec::CodecKernels;
+using kestrava::codec::avx2CodecKernels;
+using kestrava::codec::genericCodecKernels;
+
 using namespace codec_test;
 
 namespace {

@@ -11,6 +11,14 @@
 #include <memory>
 #include <vector>
 
+using kestrava::codec::ChannelHistory;
+using kestrava::codec::ChannelRateState;
+using kestrava::codec::LegacyEncoder;
+using kestrava::codec::LegacyLpc;
+using kestrava::codec::LegacyQuantizer;
+using kestrava::codec::encoderKernels;
+using kestrava::codec::legacyLevelScale;
+
 namespace {
 
 TEST(LegacyLevels, LaddersOfTheOfferedRates) {

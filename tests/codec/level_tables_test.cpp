@@ -8,6 +8,11 @@
 #include <cstring>
 #include <memory>
 
+using kestrava::codec::Codec;
+using kestrava::codec::LevelClass;
+using kestrava::codec::Quantizer;
+using kestrava::codec::levelClassCount;
+
 using namespace codec_test;
 
 namespace {

@@ -11,6 +11,14 @@
 #include <cstdint>
 #include <memory>
 
+using kestrava::codec::BackwardLpc11;
+using kestrava::codec::BackwardLpc16;
+using kestrava::codec::ChannelHistory;
+using kestrava::codec::ChannelRateState;
+using kestrava::codec::EncoderKernels;
+using kestrava::codec::Quantizer;
+using kestrava::codec::encoderKernels;
+
 using namespace codec_test;
 
 namespace {

@@ -10,6 +10,11 @@
 #include <numbers>
 #include <vector>
 
+using kestrava::codec::CodecKernels;
+using kestrava::codec::PreFilter;
+using kestrava::codec::avx2CodecKernels;
+using kestrava::codec::genericCodecKernels;
+
 using namespace codec_test;
 
 namespace {

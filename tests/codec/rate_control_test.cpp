@@ -9,6 +9,13 @@
 #include <cstdint>
 #include <memory>
 
+using kestrava::codec::Codec;
+using kestrava::codec::EncoderState;
+using kestrava::codec::LegacyRateController;
+using kestrava::codec::RateController;
+using kestrava::codec::RateControllerDouble;
+using kestrava::codec::RateControllerFloat;
+
 namespace {
 
 // 408 samples per channel at 38,400/s: 10,625 us; at 320 kbit/s the budget is 3,400 bits.

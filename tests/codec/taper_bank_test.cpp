@@ -11,6 +11,12 @@
 #include <set>
 #include <utility>
 
+using kestrava::codec::BackwardLpc11;
+using kestrava::codec::BackwardLpc3;
+using kestrava::codec::taperBank;
+using kestrava::codec::taperColumns;
+using kestrava::codec::taperRows;
+
 using namespace codec_test;
 
 namespace {

@@ -8,6 +8,13 @@
 #include <cstdint>
 #include <memory>
 
+using kestrava::codec::BackwardLpc3;
+using kestrava::codec::BackwardLpc5;
+using kestrava::codec::ChannelHistory;
+using kestrava::codec::EncoderKernels;
+using kestrava::codec::Quantizer;
+using kestrava::codec::encoderKernels;
+
 namespace {
 
 template <class T>

@@ -6,6 +6,11 @@
 
 #include <memory>
 
+using kestrava::codec::BackwardLpc3;
+using kestrava::codec::BackwardLpc5;
+using kestrava::codec::ChannelHistory;
+using kestrava::codec::taperBank;
+
 using namespace codec_test;
 
 namespace {

@@ -6,9 +6,12 @@
 #include "params/PFloat.h"
 #include "params/PInt.h"
 #include "params/PListManager.h"
+#include "params/PMpx.h"
 #include "params/PString.h"
+#include "params/PWave.h"
 #include "params/ids/ParamIdName.h"
 #include "settings/TreeDump.h"
+#include "audio/OldSamples.h"
 
 #include <gtest/gtest.h>
 
@@ -352,3 +355,48 @@ TEST(SettingsTree, ButtonsRunTheirBoundActions) {
 }
 
 }  // namespace
+
+// The four displays draw from the instance's histories: the spectrum and the input before tilt
+// correction from the raw input, the scope and the detilted input from the input after the input
+// stage; the detilted wave follows the one before tilt correction, so zooming either zooms both.
+TEST(SettingsTree, DisplayRowsDrawFromTheInstanceHistories) {
+    OldSamples raw(false);
+    OldSamples input(true);
+    FactoryTree t;
+    t.sources.rawInputHistory = &raw;
+    t.sources.inputHistory = &input;
+    t.build();
+
+    const struct {
+        ParamId id;
+        OldSamples* history;
+        float span;
+    } displays[] = {
+        {OUTPUT_FM_WAVE, &input, 0.025f},
+        {OUTPUT_FM_MPX, &raw, -8192.0f},
+        {INPUT_WAVE2, &raw, 0.2f},
+        {INPUT_WAVE_DETILTED, &input, 0.2f},
+    };
+    for (const auto& d : displays) {
+        const PWave& wave = t.row<PWave>(d.id);
+        EXPECT_EQ(wave.history(), d.history) << getParamIdName(d.id);
+        EXPECT_FLOAT_EQ(wave.span(), d.span) << getParamIdName(d.id);
+        EXPECT_TRUE(wave.hasGraph()) << getParamIdName(d.id);
+    }
+    auto& spectrum = t.row<PMpx>(OUTPUT_FM_MPX);
+    EXPECT_FALSE(spectrum.isEditable(-1));
+    EXPECT_EQ(spectrum.maxFrequency(), 62000);
+
+    auto& before = t.row<PWave>(INPUT_WAVE2);
+    auto& detilted = t.row<PWave>(INPUT_WAVE_DETILTED);
+    EXPECT_EQ(detilted.master(), &before);
+    EXPECT_EQ(before.followerCount(), 1);
+    EXPECT_EQ(t.row<PWave>(OUTPUT_FM_WAVE).master(), nullptr);
+    ASSERT_TRUE(detilted.setZoomFactor(2.0f));
+    EXPECT_FLOAT_EQ(before.span(), 0.4f);
+    EXPECT_FLOAT_EQ(detilted.span(), 0.4f);
+    EXPECT_FLOAT_EQ(t.row<PWave>(OUTPUT_FM_WAVE).span(), 0.025f);
+    // The input wave before tilt correction is never saved; the others keep their span.
+    EXPECT_EQ(before.saveText(0), "");
+    EXPECT_EQ(detilted.saveText(0), "0.200000");
+}

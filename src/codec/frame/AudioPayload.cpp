@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace kestrava::codec::frame {
+
 using kestrava::codec::entropy::EntropyCoder;
 
 std::uint32_t AudioPayload::code(EntropyCoder& coder, const Request& request, const std::int32_t* values,
@@ -66,3 +68,5 @@ bool AudioPayload::encode(const Planes& planes, const Request& request, EntropyC
     result.thirdLength = third;
     return true;
 }
+
+}  // namespace kestrava::codec::frame

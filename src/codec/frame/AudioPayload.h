@@ -8,6 +8,8 @@
 
 namespace kestrava::codec::entropy { class EntropyCoder; }
 
+namespace kestrava::codec::frame {
+
 // The audio payload: the last section of a coded frame, the entropy-coded level codes of the
 // block's three channels. The two main channels go either jointly (one stream of 2n values) or
 // in difference form (plane 0, then plane 1 minus plane 0: two streams), whichever is shorter;
@@ -59,3 +61,5 @@ private:
     std::array<std::int32_t, 2 * maxSampleCount> differenceCodes;
     std::array<std::uint8_t, bufferSize> payloadScratch;
 };
+
+}  // namespace kestrava::codec::frame

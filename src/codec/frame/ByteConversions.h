@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdint>
 
+namespace kestrava::codec::frame {
+
 // Float-to-byte conversions of the frame's level, history and phase fields. They truncate toward
 // zero like a C++ conversion but saturate instead of invoking undefined behaviour: NaN and
 // negative values give 0, values beyond the top give the top.
@@ -22,3 +24,5 @@ inline std::uint8_t historyByte(F x) {
 }
 
 }  // namespace frame_bytes
+
+}  // namespace kestrava::codec::frame

@@ -12,6 +12,13 @@
 #include <algorithm>
 #include <cmath>
 
+namespace kestrava::codec::frame {
+
+using kestrava::codec::Encoder;
+using kestrava::codec::LegacyEncoder;
+using kestrava::codec::LegacyRateController;
+using kestrava::codec::RateController;
+
 using kestrava::codec::entropy::EntropyCoder;
 
 namespace {
@@ -286,3 +293,5 @@ std::int32_t FrameEncodeStep::encodeAndSendBlock(const BlockView& block) {
     }
     return static_cast<std::int32_t>(bytes);
 }
+
+}  // namespace kestrava::codec::frame

@@ -12,9 +12,12 @@
 #include <memory>
 
 namespace kestrava::codec::entropy { class EntropyCoder; }
+class KestravaInstanceConfig;
+
+namespace kestrava::codec::frame {
+
 class FrameSender;
 class GpsStamper;
-class KestravaInstanceConfig;
 
 // The per-block encode step: one block of demodulated records becomes one coded frame.
 //
@@ -52,9 +55,9 @@ public:
     std::int32_t encodeAndSendBlock(const BlockView& block) override;
 
     // The generation in use (at most one is non-null after a block).
-    std::shared_ptr<Encoder<double, 0>> doubleEncoder;
-    std::shared_ptr<Encoder<float, 4>> floatEncoder;
-    std::shared_ptr<LegacyEncoder> legacyEncoder;
+    std::shared_ptr<kestrava::codec::Encoder<double, 0>> doubleEncoder;
+    std::shared_ptr<kestrava::codec::Encoder<float, 4>> floatEncoder;
+    std::shared_ptr<kestrava::codec::LegacyEncoder> legacyEncoder;
     RdsEncoder rdsEncoder;
 
     // Fills the first m samples of the three planes from n records; returns m, or 0 for a rate
@@ -93,3 +96,5 @@ private:
     FrameObserver* observer = nullptr;
     std::unique_ptr<float[]> observedInput;
 };
+
+}  // namespace kestrava::codec::frame

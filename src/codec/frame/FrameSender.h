@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace kestrava::codec::frame {
+
 // The transport sender as the encode step sees it: one coded frame in, one transport packet out.
 // The transport sender implements it (or an adapter around it); tests record the calls.
 class FrameSender {
@@ -15,3 +17,5 @@ public:
                                     bool thirdChannelSilent, bool sourceFlag, bool stamped, float gpsOffset,
                                     std::int32_t gpsSecond, float level) = 0;
 };
+
+}  // namespace kestrava::codec::frame

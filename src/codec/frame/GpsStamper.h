@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace kestrava::codec::frame {
+
 // The GPS synchroniser as the encode step sees it. Without one (or while GPS time stamping is
 // off) frames carry no stamp. Called on the encoder feed thread only.
 class GpsStamper {
@@ -16,3 +18,5 @@ public:
     // frame carries a stamp: then offset (input samples) and second (of day) are written.
     virtual bool process(std::uint32_t count, double measuredRate, float& offset, std::int32_t& second) = 0;
 };
+
+}  // namespace kestrava::codec::frame

@@ -6,6 +6,8 @@
 #include <bit>
 #include <cmath>
 
+namespace kestrava::codec::frame {
+
 namespace {
 constexpr float twoPi = 6.2831855f;
 }
@@ -154,3 +156,5 @@ std::uint32_t RdsEncoder::encodeBlock(const DemodulatedSample* records, std::uin
     out[2] = static_cast<std::uint8_t>(u & 0xFF);
     return writer.byteCount();
 }
+
+}  // namespace kestrava::codec::frame

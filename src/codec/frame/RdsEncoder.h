@@ -7,6 +7,8 @@
 
 class KestravaInstanceConfig;
 
+namespace kestrava::codec::frame {
+
 // The RDS section of a frame: follows the bit clock of the baseband RDS signal (the records' rds
 // field, biphase data at 1187.5 bit/s) with two trackers (bit rate on the signal, twice the bit
 // rate on its square), decides half bits by correlating with a reference of the combined phase,
@@ -69,3 +71,5 @@ private:
     // The combined bit phase r (0..1) from the stored tracker phases.
     float bitPhase() const;
 };
+
+}  // namespace kestrava::codec::frame

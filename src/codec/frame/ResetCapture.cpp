@@ -7,6 +7,12 @@
 #include <cmath>
 #include <cstring>
 
+namespace kestrava::codec::frame {
+
+using kestrava::codec::Encoder;
+using kestrava::codec::EncoderState;
+using kestrava::codec::LegacyEncoder;
+
 namespace {
 
 using frame_bytes::historyByte;
@@ -125,3 +131,5 @@ void capture(LegacyEncoder& encoder, std::uint8_t* records) {
 }
 
 }  // namespace ResetCapture
+
+}  // namespace kestrava::codec::frame

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace kestrava::codec::frame {
+
 // The encoder's share of a reset packet: each writes the two 18-byte channel records (first main
 // channel, then the second) at `records` and then puts the encoder into exactly the state the
 // records describe, so that a decoder starting at this reset rebuilds the same state. Run on the
@@ -17,8 +19,10 @@
 // the rate to the reset packet.
 namespace ResetCapture {
 
-void capture(Encoder<double, 0>& encoder, std::uint8_t* records);
-void capture(Encoder<float, 4>& encoder, std::uint8_t* records);
-void capture(LegacyEncoder& encoder, std::uint8_t* records);
+void capture(kestrava::codec::Encoder<double, 0>& encoder, std::uint8_t* records);
+void capture(kestrava::codec::Encoder<float, 4>& encoder, std::uint8_t* records);
+void capture(kestrava::codec::LegacyEncoder& encoder, std::uint8_t* records);
 
 }  // namespace ResetCapture
+
+}  // namespace kestrava::codec::frame

@@ -10,6 +10,13 @@
 #include <bit>
 #include <cstring>
 
+namespace kestrava::codec::frame {
+
+using kestrava::codec::Encoder;
+using kestrava::codec::LegacyEncoder;
+using kestrava::codec::RateControllerDouble;
+using kestrava::codec::RateControllerFloat;
+
 using kestrava::codec::entropy::EntropyCoder;
 
 std::uint8_t ResetPacket::compressNoiseLevel(std::int32_t noiseLevel) {
@@ -93,3 +100,5 @@ std::uint32_t ResetPacket::prepare(const Inputs& in, const Generations& g, Entro
     }
     return length;
 }
+
+}  // namespace kestrava::codec::frame

@@ -7,6 +7,8 @@
 
 namespace kestrava::codec::entropy { class EntropyCoder; }
 
+namespace kestrava::codec::frame {
+
 // The reset block at the start of a frame that resynchronises the decoder: stream parameters,
 // then one channel record per main channel (captured by ResetCapture), in Plus mode in the short
 // form, optionally followed by the variable-rate block.
@@ -34,9 +36,9 @@ public:
     };
 
     struct Generations {
-        Encoder<double, 0>* doubleEncoder = nullptr;
-        Encoder<float, 4>* floatEncoder = nullptr;
-        LegacyEncoder* legacyEncoder = nullptr;
+        kestrava::codec::Encoder<double, 0>* doubleEncoder = nullptr;
+        kestrava::codec::Encoder<float, 4>* floatEncoder = nullptr;
+        kestrava::codec::LegacyEncoder* legacyEncoder = nullptr;
     };
 
     // Writes the block at out (at least maxLength bytes) and returns its length; 0 when no
@@ -50,3 +52,5 @@ public:
     // n = 2^k with k = (rate - 64) / 64 rounded half up in single precision, k limited to 0..20.
     static std::int32_t legacyRange(std::int32_t rateKbps);
 };
+
+}  // namespace kestrava::codec::frame

@@ -4,7 +4,9 @@
 // Only CodecKernels.cpp and those files include this header; it holds no intrinsics.
 #include <cstdint>
 
-namespace codec_x86 {
+namespace kestrava::codec {
+
+namespace x86 {
 
 void lpc16CorrelateAvx2(const double* x, double* r);
 void lpc11SumsAvx2(const float* w, std::uint32_t skip, std::uint32_t end, float* r);
@@ -13,4 +15,6 @@ void lpc5CorrelateAvx2(const double* w, double* r);
 void lpc3CorrelateAvx2(const float* b, float* r);
 void preFilterScaleAvx2(const float* x, double* e, double* m, std::uint32_t count);
 
-}  // namespace codec_x86
+}  // namespace x86
+
+}  // namespace kestrava::codec

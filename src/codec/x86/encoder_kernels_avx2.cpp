@@ -5,15 +5,19 @@
 #include <cmath>
 #include <cstdint>
 
+namespace kestrava::codec {
+
 namespace {
 
 #include "codec/EncoderLoops.inl"
 
 }  // namespace
 
-namespace codec_x86 {
+namespace x86 {
 extern const CodecKernels avx2Kernels;
 extern const EncoderKernels avx2EncoderKernels;
 const EncoderKernels avx2EncoderKernels = {"avx2",        &avx2Kernels,   codeMainDouble, codeThirdDouble,
                                            codeMainFloat, codeThirdFloat, codeMainLegacy, codeThirdLegacy};
-}  // namespace codec_x86
+}  // namespace x86
+
+}  // namespace kestrava::codec

@@ -4,7 +4,9 @@
 
 #include <immintrin.h>
 
-namespace codec_x86 {
+namespace kestrava::codec {
+
+namespace x86 {
 namespace {
 
 inline __m256 lagPair(const float* p) { return _mm256_set_m128(_mm_loadu_ps(p - 1), _mm_loadu_ps(p)); }
@@ -48,4 +50,6 @@ void lpc11EdgeSumsAvx2(const float* w, float* r) {
     }
 }
 
-}  // namespace codec_x86
+}  // namespace x86
+
+}  // namespace kestrava::codec

@@ -4,7 +4,9 @@
 
 #include <immintrin.h>
 
-namespace codec_x86 {
+namespace kestrava::codec {
+
+namespace x86 {
 namespace {
 
 inline double reduce(__m256d acc) {
@@ -36,4 +38,6 @@ void lpc16CorrelateAvx2(const double* x, double* r) {
     }
 }
 
-}  // namespace codec_x86
+}  // namespace x86
+
+}  // namespace kestrava::codec

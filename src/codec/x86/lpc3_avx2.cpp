@@ -3,7 +3,9 @@
 
 #include <immintrin.h>
 
-namespace codec_x86 {
+namespace kestrava::codec {
+
+namespace x86 {
 
 void lpc3CorrelateAvx2(const float* b, float* r) {
     __m256 lags01 = _mm256_setzero_ps();
@@ -23,4 +25,6 @@ void lpc3CorrelateAvx2(const float* b, float* r) {
     }
 }
 
-}  // namespace codec_x86
+}  // namespace x86
+
+}  // namespace kestrava::codec

@@ -3,7 +3,9 @@
 
 #include <immintrin.h>
 
-namespace codec_x86 {
+namespace kestrava::codec {
+
+namespace x86 {
 namespace {
 
 inline __m256d lagPair(const double* p) { return _mm256_set_m128d(_mm_loadu_pd(p - 1), _mm_loadu_pd(p)); }
@@ -33,4 +35,6 @@ void lpc5CorrelateAvx2(const double* w, double* r) {
     finish(lags45, r + 4);
 }
 
-}  // namespace codec_x86
+}  // namespace x86
+
+}  // namespace kestrava::codec

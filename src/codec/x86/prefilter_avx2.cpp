@@ -4,7 +4,9 @@
 
 #include <immintrin.h>
 
-namespace codec_x86 {
+namespace kestrava::codec {
+
+namespace x86 {
 
 void preFilterScaleAvx2(const float* x, double* e, double* m, std::uint32_t count) {
     const __m256d highDivisor = _mm256_set1_pd(1.644764842);
@@ -21,4 +23,6 @@ void preFilterScaleAvx2(const float* x, double* e, double* m, std::uint32_t coun
     }
 }
 
-}  // namespace codec_x86
+}  // namespace x86
+
+}  // namespace kestrava::codec

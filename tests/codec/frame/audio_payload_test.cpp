@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+using kestrava::codec::frame::AudioPayload;
+
 using kestrava::codec::entropy::EntropyCoder;
 
 using namespace streamtest;

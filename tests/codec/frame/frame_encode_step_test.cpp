@@ -12,6 +12,10 @@
 #include <random>
 #include <vector>
 
+using kestrava::codec::frame::FrameEncodeStep;
+using kestrava::codec::frame::FrameSender;
+using kestrava::codec::frame::GpsStamper;
+
 namespace {
 
 struct SentFrame {

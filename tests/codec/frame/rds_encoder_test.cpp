@@ -10,6 +10,8 @@
 #include <random>
 #include <vector>
 
+using kestrava::codec::frame::RdsEncoder;
+
 namespace {
 
 constexpr double bitRate = 1187.5;

@@ -10,6 +10,12 @@
 #include <cstdint>
 #include <memory>
 
+namespace ResetCapture = kestrava::codec::frame::ResetCapture;
+
+using kestrava::codec::ChannelHistory;
+using kestrava::codec::Encoder;
+using kestrava::codec::LegacyEncoder;
+
 namespace {
 
 struct SampleCase {

@@ -11,6 +11,11 @@
 #include <memory>
 #include <vector>
 
+using kestrava::codec::frame::ResetPacket;
+
+using kestrava::codec::Encoder;
+using kestrava::codec::LegacyEncoder;
+
 using kestrava::codec::entropy::EntropyCoder;
 
 namespace {

@@ -2,6 +2,8 @@
 
 #include "codec/TaperBank.h"
 
+using kestrava::codec::taperBank;
+
 namespace streamdecoder {
 
 namespace {

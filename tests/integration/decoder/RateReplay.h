@@ -76,13 +76,13 @@ T exp2Lookup(T z) {
     T u = f - static_cast<T>(j);
     if constexpr (std::is_same_v<T, double>) {
         u = static_cast<double>(static_cast<float>(u));
-        const double a = u * exp2TableDouble[j + 1];
-        const double b = (1.0 - u) * exp2TableDouble[j];
+        const double a = u * kestrava::codec::exp2TableDouble[j + 1];
+        const double b = (1.0 - u) * kestrava::codec::exp2TableDouble[j];
         const double v = b + a;
         return p * v;
     } else {
-        const double a = static_cast<double>(u * exp2TableFloat[j + 1]);
-        const double b = (1.0 - static_cast<double>(u)) * static_cast<double>(exp2TableFloat[j]);
+        const double a = static_cast<double>(u * kestrava::codec::exp2TableFloat[j + 1]);
+        const double b = (1.0 - static_cast<double>(u)) * static_cast<double>(kestrava::codec::exp2TableFloat[j]);
         const float v = static_cast<float>(b + a);
         return p * v;
     }
