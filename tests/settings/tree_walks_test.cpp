@@ -8,6 +8,7 @@
 #include "params/PListManager.h"
 #include "params/PString.h"
 #include "params/ids/ParamIdName.h"
+#include "settings/ChangePropagation.h"
 
 #include <gtest/gtest.h>
 
@@ -406,6 +407,32 @@ TEST(TreeWalks, AChangedLoginFieldLosesItsErrorMark) {
     t.walks->refreshVisibility();
     EXPECT_EQ(t.fields->clearedMarks,
               (std::vector<Mark>{{LoginField::userNameEntry, 8}, {LoginField::passwordEntry, 8}}));
+}
+
+TEST(ChangePropagation, ALoadHoldsOffTheVisibilityWalkButNotTheApply) {
+    WalkTree t;
+    int applied = 0;
+    settings::ChangePropagation changes(*t.walks, [&] {
+        ++applied;
+        t.settings->streamKeyPresent = true;  // as the instance's apply reports a loaded key
+    });
+    auto& v0 = t.row(PARAM_KVRA_Bitrate_V0);
+    t.row<PEnum>(PARAM_KVRA_Version).setValue(0);
+    {
+        settings::ChangePropagation::LoadScope load(changes);
+        EXPECT_TRUE(changes.loadInProgress());
+        changes.refreshVisibilityGuarded();
+        EXPECT_FALSE(v0.isShown());
+        // The hook still applies, and its enabled-state walk sees what the apply wrote.
+        changes.processParamChanges();
+        EXPECT_EQ(applied, 1);
+        EXPECT_TRUE(t.row(PARAM_KVRA_PasswordProtectStream).isEnabled());
+    }
+    EXPECT_FALSE(changes.loadInProgress());
+    t.row<PEnum>(PARAM_KVRA_Version).setValue(3);
+    changes.refreshVisibilityGuarded();
+    EXPECT_FALSE(v0.isShown());
+    EXPECT_TRUE(t.row(PARAM_KVRA_Bitrate_V1).isShown());
 }
 
 TEST(DestinationRows, ClearMoveAndShowWorkOnAllFiveRows) {
