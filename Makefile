@@ -17,11 +17,13 @@ programs: deps
 	cmake --build --preset default -j $(JOBS) --target kestrava-encoder kestrava-tool
 
 # The encoder with the fake sound card playing ten seconds of the composite test signal in a loop.
+# A first run starts from config/run-settings.ini (destination 0 on, to 127.0.0.1 port 8854);
+# later runs keep the settings file the encoder saved.
 TEST_SIGNAL ?= /tmp/kestrava-test-signal.f32
 
 run: programs
 	./build/bin/kestrava-tool test-signal --rate 192000 --seconds 10 > $(TEST_SIGNAL)
-	./build/bin/kestrava-encoder --fake-input $(TEST_SIGNAL) $(ENCODER_ARGS)
+	./build/bin/kestrava-encoder --fake-input $(TEST_SIGNAL) --initial-settings config/run-settings.ini $(ENCODER_ARGS)
 
 test: build
 	ctest --preset default -j $(JOBS)

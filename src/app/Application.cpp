@@ -6,13 +6,19 @@
 #include "app/EngineParts.h"
 #include "platform/ErrorState.h"
 #include "app/ModelCommon.h"
+#include "app/SettingsBridge.h"
+#include "app/ShellSettingsRows.h"
 #include "platform/ProgramVersion.h"
 #include "audio/soundcard/CompositeFileSignal.h"
 #include "logging/KestravaInstanceConfig.h"
 #include "model/InstanceTable.h"
 #include "model/Model.h"
 #include "model/ParSet.h"
+#include "model/SettingsFile.h"
+#include "params/PInt.h"
+#include "params/PString.h"
 #include "platform/CpuFeatures.h"
+#include "platform/SystemError.h"
 #include "platform/ThreadSetup.h"
 
 #include <chrono>
@@ -22,6 +28,8 @@
 #if defined(__x86_64__) || defined(__i386__)
 #include <xmmintrin.h>
 #endif
+
+using kestrava::params::Param;
 
 namespace {
 
@@ -85,7 +93,21 @@ bool Application::buildInstance() {
         return false;
     }
     currentModel->modelCommon = common;
-    currentModel->parSet = new ParSet(*currentModel);
+    auto* parSet = new ParSet(*currentModel);
+    currentModel->parSet = parSet;
+    declareShellSettingsRows(*parSet, *common);
+    KestravaInstanceConfig& config = *common->config;
+    parSet->reportProblem = [&config](std::string_view text) {
+        config.logger.log(1, KestravaLogger::Error, "{}", text);
+        config.statusMessages.postStatusText(StatusError, text);
+    };
+    parSet->onWarning = [&config](std::string_view text) {
+        config.logger.log(1, KestravaLogger::Warning, "{}", text);
+    };
+    parSet->applySettingsHook = [parSet, common] {
+        storeShellSettings(*parSet, *common);
+        common->encoderInstance->applySettings();
+    };
     currentModel->settingsChanged = false;
     currentModel->running = true;
     currentModel->autosaveStop = false;
@@ -156,12 +178,13 @@ void Application::applicationThread() {
 
     currentParSet = model.parSet;
     config.statusMessages.attachDisplay(&currentParSet->statusDisplay());
-    currentParSet->loadSettingsFile(*common.instancePaths);
+    const std::string& settingsPath = common.instancePaths->settingsPath;
+    if (options.initialSettings) useInitialSettings(*options.initialSettings, settingsPath);
+    currentParSet->loadSettingsFile(settingsPath);
     common.settingsLoaded = true;
     common.encoderInstance->parSet = currentParSet;
-    currentParSet->storeParamsToSettings();
+    storeShellSettings(*currentParSet, common);
     common.encoderInstance->applySettings();
-    currentParSet->refreshEnabledStates();
     startWebServer();
     startedEvent.set();
 
@@ -175,7 +198,7 @@ void Application::applicationThread() {
     tray->removeTrayIcon();
     const bool changed = model.settingsChanged;
     stopWebServer();
-    if (changed) currentParSet->saveSettingsFile(*common.instancePaths);
+    if (changed) currentParSet->saveSettingsFile(settingsPath);
     config.logger.log(1, KestravaLogger::Info, "Kestrava stopping.");
 }
 
@@ -183,12 +206,16 @@ void Application::startWebServer() {
     auto& common = static_cast<ModelCommon&>(*currentModel->modelCommon);
     std::lock_guard lock(webServerMutex);
     // The server reads the white-list setting itself, under the settings' lock, at every connection.
+    const auto* whiteList = dynamic_cast<const kestrava::params::PString*>(
+        currentParSet->findParam(kestrava::PARAM_WebServer_Whitelist));
     auto instance = common.encoderInstance
                         ? std::make_shared<EncoderWebInstance>(common.encoderInstance->sharedRawHistory(),
                                                                common.encoderInstance->sharedHistory())
                         : nullptr;
-    currentWebServer = makeWebServer(common.config->logger, [parSet = currentParSet] { return parSet->webWhiteSaveText(); },
-                                     std::move(instance));
+    currentWebServer = makeWebServer(
+        common.config->logger,
+        [whiteList, &common] { return whiteList != nullptr ? whiteList->current() : common.webWhiteList; },
+        std::move(instance));
     if (currentWebServer) currentWebServer->start(currentModel->index, common.webPort, common.webWhiteList);
 }
 
@@ -201,18 +228,43 @@ void Application::stopWebServer() {
 void Application::applyWebInterface(const std::optional<std::string>& port,
                                     const std::optional<std::string>& whiteList) {
     auto& common = static_cast<ModelCommon&>(*currentModel->modelCommon);
-    KestravaLogger::Logger& logger = common.config->logger;
-    std::string error;
-    if (port && !currentParSet->setWebPortFromSaveText(*port, error)) {
-        logger.log(1, KestravaLogger::Error, "Web interface: {}", error);
+    // The options were checked when they were read; the rows take them as the dialog's fields.
+    if (Param* p = currentParSet->findParam(kestrava::PARAM_WebserverPort); p != nullptr && port) {
+        p->setFromSaveText(0, *port);
     }
-    if (whiteList && !currentParSet->setWebWhiteFromSaveText(*whiteList, error)) {
-        logger.log(1, KestravaLogger::Error, "Web interface: {}", error);
+    if (Param* p = currentParSet->findParam(kestrava::PARAM_WebServer_Whitelist); p != nullptr && whiteList) {
+        p->setFromSaveText(0, *whiteList);
     }
-    currentParSet->storeParamsToSettings();
+    storeShellSettings(*currentParSet, common);
     common.encoderInstance->applySettings();
     stopWebServer();
     startWebServer();
-    currentParSet->saveSettingsFile(*common.instancePaths);
+    currentParSet->saveSettingsFile(common.instancePaths->settingsPath);
     tray->webPortChanged();
+}
+
+void Application::useInitialSettings(const std::string& initialPath, const std::string& settingsPath) {
+    auto& common = static_cast<ModelCommon&>(*currentModel->modelCommon);
+    KestravaLogger::Logger& logger = common.config->logger;
+    auto& fs = kestrava::model::posixSettingsFileSystem();
+    using Kind = kestrava::model::SettingsFileSystem::Kind;
+    if (fs.kind(settingsPath) != Kind::missing ||
+        fs.kind(kestrava::model::SettingsFile::backupPath(settingsPath)) != Kind::missing) {
+        return;  // not a first run: the instance's own file counts
+    }
+    std::string text;
+    if (const int error = fs.readFile(initialPath, kestrava::model::SettingsFile::maxFileBytes, text); error != 0) {
+        logger.log(1, KestravaLogger::Error, "The initial settings \"{}\" cannot be read: {}; starting from defaults",
+                   initialPath, kestrava::describeSystemError(error));
+        std::fprintf(stderr, "The initial settings \"%s\" cannot be read: %s; starting from defaults\n",
+                     initialPath.c_str(), kestrava::describeSystemError(error).c_str());
+        return;
+    }
+    const auto saved = kestrava::model::SettingsFile().save(settingsPath, text);
+    if (!saved.ok) {
+        logger.log(1, KestravaLogger::Error, "{}", saved.problem);
+        return;
+    }
+    logger.log(1, KestravaLogger::Info, "First run: the settings of \"{}\" were copied to \"{}\"", initialPath,
+               settingsPath);
 }

@@ -39,6 +39,8 @@ private:
     // What the "Web interface" dialog's OK does: set the two settings, apply them, restart
     // the web server and save the settings file.
     void applyWebInterface(const std::optional<std::string>& port, const std::optional<std::string>& whiteList);
+    // A first run (no settings file, no ".bak") starts from the given file: it is copied into place.
+    void useInitialSettings(const std::string& initialPath, const std::string& settingsPath);
     void startWebServer();
     void stopWebServer();
 

@@ -40,7 +40,7 @@ std::variant<CommandLineOptions, std::string> parseCommandLine(int argc, const c
             name = arg.substr(0, eq);
             value = arg.substr(eq + 1);
         }
-        if (name != "--web-port" && name != "--web-whitelist" && name != "--fake-input") {
+        if (name != "--web-port" && name != "--web-whitelist" && name != "--fake-input" && name != "--initial-settings") {
             return "unknown option \"" + std::string(arg) + "\"";
         }
         if (!value) {
@@ -50,6 +50,9 @@ std::variant<CommandLineOptions, std::string> parseCommandLine(int argc, const c
         if (name == "--web-port") {
             if (auto error = checkPort(*value)) return *error;
             options.webPort = std::string(*value);
+        } else if (name == "--initial-settings") {
+            if (value->empty()) return "--initial-settings needs a file name";
+            options.initialSettings = std::string(*value);
         } else if (name == "--fake-input") {
             if (value->empty()) return "--fake-input needs a file name";
             options.fakeInput = std::string(*value);
@@ -63,10 +66,13 @@ std::variant<CommandLineOptions, std::string> parseCommandLine(int argc, const c
 
 const char* usageText() {
     return "Usage: kestrava-encoder [--web-port N] [--web-whitelist LIST] [--fake-input FILE]\n"
+           "                        [--initial-settings FILE]\n"
            "  --web-port N          port of the web interface (1 to 65535)\n"
            "  --web-whitelist LIST  addresses allowed to reach the web interface\n"
            "  --fake-input FILE     take the input from a fake sound card that plays FILE\n"
            "                        (float32 little-endian composite samples) in a loop;\n"
            "                        a regular file of at most 256 MiB\n"
+           "  --initial-settings FILE  the settings of a first run: copied to the settings\n"
+           "                        file when the instance has none yet\n"
            "Stop the encoder with Ctrl+C.\n";
 }

@@ -1,5 +1,7 @@
 #include "app/EncoderWebInstance.h"
 
+#include "app/SettingsBridge.h"
+
 #include "app/ModelCommon.h"
 #include "logging/KestravaInstanceConfig.h"
 #include "model/Model.h"
@@ -29,7 +31,9 @@ void EncoderWebInstance::forEachParam(Model& /*model*/, const std::function<void
     // The parameter set does not hold its parameters yet; the script's table stays empty.
 }
 
-kestrava::params::Param* EncoderWebInstance::findParam(Model& /*model*/, std::int32_t /*id*/) { return nullptr; }
+kestrava::params::Param* EncoderWebInstance::findParam(Model& model, std::int32_t id) {
+    return model.parSet != nullptr ? model.parSet->findParam(static_cast<kestrava::ParamId>(id)) : nullptr;
+}
 
 void EncoderWebInstance::prepareForRedraw(Model& model, int view) {
     CrashGuard::run(CrashGuard::Task::prepareParSet, [&] {
@@ -40,7 +44,6 @@ void EncoderWebInstance::prepareForRedraw(Model& model, int view) {
         }
         if (history) history->captureViewPair(view);
         if (rawHistory) rawHistory->captureViewPair(view);
-        if (model.parSet != nullptr) model.parSet->refreshEnabledStates();
     });
 }
 
@@ -49,9 +52,9 @@ void EncoderWebInstance::processClientChanges(Model& model) {
     CrashGuard::run(CrashGuard::Task::parsetUpdate, [&] {
         auto* common = static_cast<ModelCommon*>(model.modelCommon);
         if (common == nullptr || model.parSet == nullptr) return;
-        model.parSet->storeParamsToSettings();
+        // The rows the shell applies so far; the full store walk and enabled-state walk follow.
+        storeShellSettings(*model.parSet, *common);
         if (common->encoderInstance) common->encoderInstance->applySettings();
-        model.parSet->refreshEnabledStates();
     });
 }
 

@@ -4,6 +4,7 @@
 #include "codec/LevinsonSteps.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace kestrava::codec {
 
@@ -33,6 +34,16 @@ inline void copyFromRing(const float* ring, std::uint32_t start, std::uint32_t c
     std::copy(ring, ring + (count - first), dst + first);
 }
 
+// The same for a fixed count: one copy of known length unless the run wraps.
+template <std::uint32_t Count>
+inline void copyFromRing(const float* ring, std::uint32_t start, float* dst) {
+    if (start + Count <= BackwardLpc11::ringLength) {
+        std::memcpy(dst, ring + start, Count * sizeof(float));
+    } else {
+        copyFromRing(ring, start, Count, dst);
+    }
+}
+
 }  // namespace
 
 BackwardLpc11::BackwardLpc11() : analysisFrame{}, coefTable{}, predictionLimit(1.5f), historyScale(128) {
@@ -57,8 +68,8 @@ void BackwardLpc11::update(ChannelHistory<float>& history, const CodecKernels& k
         copyFromRing(history.samples, oldest, n, w + (ringLength - n));
     } else {
         // Steady state: only the positions this call reads (the 21 oldest, the 24 newest).
-        copyFromRing(history.samples, oldest, 21, w);
-        copyFromRing(history.samples, (oldest + 296) % ringLength, ringLength - 296, w + 296);
+        copyFromRing<21>(history.samples, oldest, w);
+        copyFromRing<ringLength - 296>(history.samples, (oldest + 296) % ringLength, w + 296);
     }
 
     const float* rise = taperTable[taperRow];

@@ -1,7 +1,11 @@
 #include "codec/EncoderKernels.h"
 
+#include "codec/LevinsonSteps.h"
+
+#include <array>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 #include "platform/CpuFeatures.h"
 
@@ -16,7 +20,7 @@ namespace {
 #include "codec/EncoderLoops.inl"
 
 const EncoderKernels genericKernels = {"generic",      &genericCodecKernels(), codeMainDouble, codeThirdDouble,
-                                       codeMainFloat,  codeThirdFloat,         codeMainLegacy, codeThirdLegacy};
+                                       codeMainFloat,  codeThirdFloat,         codeMainLegacy, codeMainLegacyPair, codeThirdLegacy};
 
 }  // namespace
 

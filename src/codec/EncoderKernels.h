@@ -25,6 +25,18 @@ namespace kestrava::codec {
 // legacy: continued from `energy`); third-channel coders take their step from both main rows and
 // return 1 when every code is 0. Samples must already be pre-filtered (versions 1 to 3). When
 // `reconstruction` is not null it receives each reconstructed sample rounded to float.
+// One main channel of the version-0 pair coder.
+struct LegacyMainChannel {
+    LegacyLpc<16>* lpc;
+    ChannelHistory<double>* history;
+    ChannelRateState<double>* rate;
+    const LegacyQuantizer<1>* quantizer;
+    const float* x;
+    std::int32_t* codes;
+    double* steps;
+    float* reconstruction;  // may be null
+};
+
 struct EncoderKernels {
     const char* name;
     const CodecKernels* core;  // the predictor and pre-filter build that goes with this one
@@ -49,6 +61,10 @@ struct EncoderKernels {
     float (*codeMainLegacy)(LegacyLpc<16>& lpc, ChannelHistory<double>& history, ChannelRateState<double>& rate,
                             const LegacyQuantizer<1>& quantizer, double scale, const float* x, std::uint32_t n,
                             std::int32_t* codes, double* steps, float* reconstruction, float energy);
+    // Both main channels (channels[0..1]) in lock step, with the same codes, state and energy as
+    // codeMainLegacy on channel 0 then channel 1; `later` has room for n values.
+    float (*codeMainLegacyPair)(const LegacyMainChannel* channels, double scale, std::uint32_t n, double* later,
+                                float energy);
     std::uint32_t (*codeThirdLegacy)(LegacyLpc<6>& lpc, ChannelHistory<double>& history, std::int32_t levelCount,
                                      const LegacyQuantizer<1>& quantizer, const float* x, std::uint32_t n,
                                      const double* steps0, const double* steps1, std::int32_t* codes,

@@ -2,7 +2,8 @@
 // EncoderKernels.cpp (generic) and x86/encoder_kernels_avx2.cpp (-mavx2): every helper here has
 // internal linkage, so neither build can end up calling the other's copy. Every operation is
 // written out in the order the coded stream defines; nothing may be reassociated or fused.
-// The including file includes codec/EncoderKernels.h, <cmath> and <cstdint> first.
+// The including file includes codec/EncoderKernels.h, codec/LevinsonSteps.h, <array>, <cmath>,
+// <cstdint> and <utility> first.
 
 template <class T>
 inline T larger(T a, T b) { return a > b ? a : b; }
@@ -214,38 +215,81 @@ std::uint32_t codeThirdFloat(kestrava::codec::BackwardLpc3& lpc, kestrava::codec
 
 // The legacy predictor of one sample: window the ring oldest first, autocorrelate, run the
 // Levinson-Durbin recursion over all orders and predict with the order of least error (the lowest
-// on a tie), limited to +-1.5.
+// on a tie), limited to +-1.5. K channels run in lock step: each channel's recursion is one serial
+// chain of divisions, and two chains side by side keep the core busy while each waits.
+template <int N, int K>
+struct LegacyBatch {
+    std::array<LegacyLpc<N>*, K> lpc;
+    std::array<const double*, K> ring;
+    std::array<std::uint32_t, K> w;
+    std::array<std::array<double, N>, K> r;
+    std::array<double, K> bestError;
+    std::array<int, K> best;
+};
+
 template <int N>
-inline double legacyPrediction(kestrava::codec::LegacyLpc<N>& lpc, const double* ring, std::uint32_t w) {
-    double* f = lpc.analysisFrame;
-    for (std::uint32_t i = 0; i < N; ++i) f[i] = ring[(w + i) % N];
-    lpc.window.apply(f);
-    double* r = lpc.autocorrelation;
+using LegacyRow = kestrava::codec::levinson_steps::Row<double, N>;
+
+// Orders M..N-1 from the order-(M-1) rows; row m goes to coefTable[m], the order of least error
+// (the first on a tie) to best.
+template <int M, int N, int K, std::size_t... C>
+inline void legacyLevinson(const std::array<LegacyRow<N>, K>& prev, const std::array<double, K>& error,
+                           LegacyBatch<N, K>& b, std::index_sequence<C...> channels) {
+    namespace steps = kestrava::codec::levinson_steps;
+    const std::array<double, K> g{
+        ((b.r[C][M] - steps::backwardDot<M>(prev[C], b.r[C].data())) / (error[C] + 2.2250738585072014e-308))...};
+    const std::array<LegacyRow<N>, K> rows{steps::reflect<M>(prev[C], g[C])...};
+    (steps::storeRow<M>(rows[C], b.lpc[C]->coefTable[M]), ...);
+    const std::array<double, K> next{((1.0 - g[C] * g[C]) * error[C])...};
+    ((next[C] < b.bestError[C] ? (b.bestError[C] = next[C], b.best[C] = M) : 0), ...);
+    if constexpr (M < N - 1) legacyLevinson<M + 1, N, K>(rows, next, b, channels);
+}
+
+template <int N, int K>
+inline void legacyAutocorrelation(LegacyBatch<N, K>& b, int c) {
+    double* f = b.lpc[c]->analysisFrame;
+    for (std::uint32_t i = 0; i < N; ++i) f[i] = b.ring[c][(b.w[c] + i) % N];
+    b.lpc[c]->window.apply(f);
+    std::array<double, N>& r = b.r[c];
     for (int m = 0; m < N; ++m) {
         double sum = 0.0;
         for (int i = 0; i + m < N; ++i) sum = sum + f[i] * f[i + m];
         r[m] = sum;
     }
-    for (int m = 0; m < N; ++m) r[m] = r[m] * lpc.window.invLength;
-    double* e = lpc.predictionError;
-    e[0] = r[0];
-    for (int l = 0; l < N - 1; ++l) {
-        const double* a = lpc.coefTable[l];
-        double* next = lpc.coefTable[l + 1];
-        double s = 0.0;
-        for (int i = 1; i <= l; ++i) s = s + a[i] * r[l + 1 - i];
-        const double g = (r[l + 1] - s) / (e[l] + 2.2250738585072014e-308);
-        for (int i = 1; i <= l; ++i) next[i] = a[i] - g * a[l + 1 - i];
-        next[l + 1] = g;
-        e[l + 1] = (1.0 - g * g) * e[l];
-    }
-    int order = 0;
-    for (int m = 1; m < N; ++m) {
-        if (e[m] < e[order]) order = m;
-    }
+    for (int m = 0; m < N; ++m) r[m] = r[m] * b.lpc[c]->window.invLength;
+    b.bestError[c] = r[0];
+    b.best[c] = 0;
+}
+
+template <int N, int K>
+inline double legacyPredictionOf(const LegacyBatch<N, K>& b, int c) {
+    const int order = b.best[c];
+    const double* a = b.lpc[c]->coefTable[order];
+    const double* ring = b.ring[c];
+    const std::uint32_t w = b.w[c];
     double p = 0.0;
-    for (int i = 1; i <= order; ++i) p = p + lpc.coefTable[order][i] * ring[(w + N - i) % N];
+    for (int i = 1; i <= order; ++i) p = p + a[i] * ring[(w + N - i) % N];
     return clampPrediction(p, 1.5);
+}
+
+template <int N, int K>
+inline void legacyPredict(LegacyBatch<N, K>& b, double* p) {
+    for (int c = 0; c < K; ++c) legacyAutocorrelation(b, c);
+    std::array<double, K> error;
+    for (int c = 0; c < K; ++c) error[c] = b.r[c][0];
+    legacyLevinson<1, N, K>(std::array<LegacyRow<N>, K>{}, error, b, std::make_index_sequence<K>{});
+    for (int c = 0; c < K; ++c) p[c] = legacyPredictionOf(b, c);
+}
+
+template <int N>
+inline double legacyPrediction(LegacyLpc<N>& lpc, const double* ring, std::uint32_t w) {
+    LegacyBatch<N, 1> b;
+    b.lpc[0] = &lpc;
+    b.ring[0] = ring;
+    b.w[0] = w;
+    double p;
+    legacyPredict(b, &p);
+    return p;
 }
 
 // The nearest valid legacy level: the first m with a <= levels[m + 1], then the nearer of the two
@@ -268,27 +312,63 @@ inline double legacyLevel(const kestrava::codec::LegacyQuantizer<1>& quantizer, 
     return code < 0 ? -quantizer.levels[-code] : quantizer.levels[code];
 }
 
-float codeMainLegacy(kestrava::codec::LegacyLpc<16>& lpc, kestrava::codec::ChannelHistory<double>& h, kestrava::codec::ChannelRateState<double>& rate,
-                     const kestrava::codec::LegacyQuantizer<1>& quantizer, double scale, const float* x, std::uint32_t n,
-                     std::int32_t* codes, double* steps, float* reconstruction, float energy) {
+// Codes n samples of K main channels in lock step. Channel 0's squared reconstructions continue
+// `energy` in sample order; a second channel's are added after all of the first's, from `later`
+// (room for n values), as when the channels are coded one after the other.
+template <int K>
+inline float codeMainLegacyChannels(const LegacyMainChannel* ch, double scale, std::uint32_t n, double* later,
+                                    float energy) {
+    LegacyBatch<16, K> b;
+    for (int c = 0; c < K; ++c) b.lpc[c] = ch[c].lpc;
     for (std::uint32_t i = 0; i < n; ++i) {
-        const std::uint32_t w = h.writePos;
-        const double p = legacyPrediction(lpc, h.samples, w);
-        double step = (rate.stepFactor * std::sqrt(rate.power)) / scale;
-        if (step < quantizer.minStep) step = quantizer.minStep;
-        const std::int32_t q = roundResidual((static_cast<double>(x[i]) - p) / step);
-        const std::int32_t code = legacyCode(quantizer, rate.levelCount, q);
-        const double r = legacyLevel(quantizer, code) * step;
-        rate.power = (quantizer.newPowerWeight * r) * r + quantizer.oldPowerWeight * rate.power;
-        const double y = p + r;
-        codes[i] = code;
-        steps[i] = step;
-        h.samples[w] = y;
-        if (reconstruction != nullptr) reconstruction[i] = static_cast<float>(y);
-        h.writePos = (w + 1) & 15u;
-        energy = static_cast<float>(static_cast<double>(energy) + y * y);
+        for (int c = 0; c < K; ++c) {
+            b.ring[c] = ch[c].history->samples;
+            b.w[c] = ch[c].history->writePos;
+        }
+        double predictions[K];
+        legacyPredict(b, predictions);
+        for (int c = 0; c < K; ++c) {
+            const LegacyMainChannel& m = ch[c];
+            ChannelRateState<double>& rate = *m.rate;
+            ChannelHistory<double>& h = *m.history;
+            const LegacyQuantizer<1>& quantizer = *m.quantizer;
+            const std::uint32_t w = h.writePos;
+            const double p = predictions[c];
+            double step = (rate.stepFactor * std::sqrt(rate.power)) / scale;
+            if (step < quantizer.minStep) step = quantizer.minStep;
+            const std::int32_t q = roundResidual((static_cast<double>(m.x[i]) - p) / step);
+            const std::int32_t code = legacyCode(quantizer, rate.levelCount, q);
+            const double r = legacyLevel(quantizer, code) * step;
+            rate.power = (quantizer.newPowerWeight * r) * r + quantizer.oldPowerWeight * rate.power;
+            const double y = p + r;
+            m.codes[i] = code;
+            m.steps[i] = step;
+            h.samples[w] = y;
+            if (m.reconstruction != nullptr) m.reconstruction[i] = static_cast<float>(y);
+            h.writePos = (w + 1) & 15u;
+            if (c == 0) {
+                energy = static_cast<float>(static_cast<double>(energy) + y * y);
+            } else {
+                later[i] = y;
+            }
+        }
+    }
+    if constexpr (K == 2) {
+        for (std::uint32_t i = 0; i < n; ++i) energy = static_cast<float>(static_cast<double>(energy) + later[i] * later[i]);
     }
     return energy;
+}
+
+float codeMainLegacy(LegacyLpc<16>& lpc, ChannelHistory<double>& h, ChannelRateState<double>& rate,
+                     const LegacyQuantizer<1>& quantizer, double scale, const float* x, std::uint32_t n,
+                     std::int32_t* codes, double* steps, float* reconstruction, float energy) {
+    const LegacyMainChannel channel{&lpc, &h, &rate, &quantizer, x, codes, steps, reconstruction};
+    return codeMainLegacyChannels<1>(&channel, scale, n, nullptr, energy);
+}
+
+float codeMainLegacyPair(const LegacyMainChannel* channels, double scale, std::uint32_t n, double* later,
+                         float energy) {
+    return codeMainLegacyChannels<2>(channels, scale, n, later, energy);
 }
 
 std::uint32_t codeThirdLegacy(kestrava::codec::LegacyLpc<6>& lpc, kestrava::codec::ChannelHistory<double>& h, std::int32_t levelCount,

@@ -51,12 +51,13 @@ std::uint32_t LegacyEncoder::encodeBlock(const float* planes, std::int32_t* code
     auto reconstruction = [reconstructionPlanes](int c) {
         return reconstructionPlanes != nullptr ? reconstructionPlanes + c * planeStride : nullptr;
     };
-    float sum = 0.0f;
+    LegacyMainChannel channels[2];
     for (int c = 0; c < 2; ++c) {
-        sum = kernels.codeMainLegacy(predictors[c], state.histories[c], state.rateStates[c], *quantizers[c], scale,
-                                     planes + c * planeStride, n, codePlanes + c * planeStride, mainSteps[c],
-                                     reconstruction(c), sum);
+        channels[c] = LegacyMainChannel{&predictors[c],           &state.histories[c],        &state.rateStates[c],
+                                        quantizers[c].get(),      planes + c * planeStride,   codePlanes + c * planeStride,
+                                        mainSteps[c],             reconstruction(c)};
     }
+    const float sum = kernels.codeMainLegacyPair(channels, scale, n, secondReconstruction, 0.0f);
     const std::uint32_t silent =
         kernels.codeThirdLegacy(thirdPredictor, state.histories[2], state.rateStates[2].levelCount, thirdQuantizer,
                                 planes + 2 * planeStride, n, mainSteps[0], mainSteps[1], codePlanes + 2 * planeStride,

@@ -13,7 +13,8 @@ class KestravaInstanceConfig;
 
 namespace kestrava::codec {
 
-// The encoder of codec version 0: three channels coded one after the other on the caller's thread,
+// The encoder of codec version 0: three channels coded on the caller's thread (the two main ones in
+// lock step, the third after them),
 // each sample predicted by the least-error order of a Levinson-Durbin recursion over the windowed
 // last 16 (third channel: 6) reconstructions, and one level table per channel built from the bit rate.
 //
@@ -53,6 +54,7 @@ public:
     KestravaInstanceConfig* config;
     EncoderState<double> state;
     alignas(64) double mainSteps[2][maxBlockLength];
+    double secondReconstruction[maxBlockLength];  // the pair coder's energy order
     LegacyLpc<16> predictors[2];
     LegacyLpc<6> thirdPredictor;
     std::shared_ptr<LegacyQuantizer<1>> quantizers[2];

@@ -112,10 +112,10 @@ InstancePaths initDataFolders(const char* argv0, std::int32_t instanceIndex) {
         content.resize(static_cast<std::size_t>(in.gcount()));
         return content;
     });
-    if (p.instanceIndex > 0) {
-        // The per-instance folder of the settings file; a failure shows when the settings are saved.
-        std::error_code ec;
-        std::filesystem::create_directories(std::filesystem::path(p.settingsPath).parent_path(), ec);
-    }
+    // The folder of the settings file (for a later instance its per-instance folder); a failure
+    // shows when the settings are saved.
+    std::error_code ec;
+    const auto folder = std::filesystem::path(p.settingsPath).parent_path();
+    if (!folder.empty()) std::filesystem::create_directories(folder, ec);
     return p;
 }

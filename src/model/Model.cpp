@@ -1,5 +1,6 @@
 #include "model/Model.h"
 
+#include "model/AutosaveSchedule.h"
 #include "model/CommonBase.h"
 #include "platform/CrashGuard.h"
 #include "model/InstanceTable.h"
@@ -35,24 +36,16 @@ void Model::startAutosave() {
 }
 
 void Model::autosaveLoop() {
-    std::int64_t firstPendingNs = 0;
+    kestrava::model::AutosaveSchedule schedule;
+    const auto nowMs = [] { return kestrava::steadyNowNs() / 1'000'000; };
     while (!autosaveStop) {
-        const bool woken = autosaveEvent.waitFor(std::chrono::milliseconds(autosaveRestMs));
+        const bool signalled = autosaveEvent.waitFor(std::chrono::milliseconds(schedule.nextWaitMs(nowMs())));
         if (autosaveStop) break;
-        if (!settingsChanged) {
-            firstPendingNs = 0;
-            continue;
-        }
-        const std::int64_t now = kestrava::steadyNowNs();
-        if (firstPendingNs == 0) firstPendingNs = now;
-        // A save 30 s after the last change, or at the latest 5 minutes after the first one,
-        // so that a steady trickle of changes cannot hold the file back for ever.
-        const bool overdue = now - firstPendingNs >= std::int64_t{autosaveLatestMs} * 1'000'000;
-        if (woken && !overdue) continue;
+        if (!schedule.afterWait(signalled, settingsChanged, nowMs())) continue;
         settingsChanged = false;
-        firstPendingNs = 0;
+        // Changes made before the first load are not saved: the file would lose what it holds.
         if (modelCommon != nullptr && modelCommon->settingsLoaded && parSet != nullptr) {
-            parSet->saveSettingsFile(*modelCommon->instancePaths);
+            parSet->saveSettingsFile(modelCommon->instancePaths->settingsPath);
         }
     }
 }

@@ -11,12 +11,10 @@ class ParSet;
 
 // The root object of one instance: it owns the instance's working objects (ModelCommon) and its
 // settings store (ParSet), keeps the instance index, and carries change signalling from the
-// parameters to the autosave, which writes the settings file once changes have rested for 30 s.
+// parameters to the autosave, which writes the settings file once changes have rested for 30 s
+// (at the latest 5 minutes after the first unsaved change: AutosaveSchedule).
 class Model {
 public:
-    static constexpr int autosaveRestMs = 30'000;
-    static constexpr int autosaveLatestMs = 5 * 60'000;
-
     Model();
     ~Model();
     Model(const Model&) = delete;
@@ -39,6 +37,7 @@ public:
     ParSet* parSet = nullptr;           // owned
     std::atomic<bool> running{false};
     kestrava::AutoResetEvent autosaveEvent;
+    // A change waits to be saved (set by changes and by a failed save, cleared by a save).
     std::atomic<bool> settingsChanged{false};
 
 private:

@@ -98,6 +98,17 @@ std::int32_t PEnum::parseText(int, std::string_view text) const {
     return value;
 }
 
+std::optional<std::int32_t> PEnum::valueOfKey(std::string_view key) const {
+    while (!key.empty() && key.back() == ' ') key.remove_suffix(1);
+    std::optional<std::int32_t> value;
+    const int count = entryCount();
+    for (int i = 0; i < count; ++i) {
+        const LMEnumType* e = list->getEntry(i);
+        if (e != nullptr && e->getKey() == key) value = e->value.load();
+    }
+    return value;
+}
+
 std::string PEnum::formatValue(int, const std::int32_t& v) const {
     const int count = entryCount();
     if (count == 0 || v == unknownValue) return labelText();

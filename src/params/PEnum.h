@@ -3,6 +3,8 @@
 #include "params/LMEnumList.h"
 #include "params/ValueParam.h"
 
+#include <optional>
+
 namespace kestrava::params {
 
 // A setting whose value is one entry of an enumeration list. With the unknown-value option on, a
@@ -39,6 +41,9 @@ public:
 
     bool isUnknown() const noexcept { return unknownState.load(); }
     std::string keyText() const;
+    // The value of the listed entry whose key is `key` (trailing blanks dropped; the last such
+    // entry), without touching the unknown value's texts; none when no entry has that key.
+    std::optional<std::int32_t> valueOfKey(std::string_view key) const;
     std::string labelText() const;
     // True when the index is not a list entry (with a diagnostic line when that is unexpected).
     bool checkIndex(int count, int index) const;

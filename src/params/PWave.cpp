@@ -251,6 +251,19 @@ void PWave::markPolled(int view) {
     markChanged();
 }
 
+float PWave::ringPeak(int view) const {
+    constexpr std::int32_t points = 1024;
+    if (history_ == nullptr) return 0.0f;
+    const float rate = history_->storedRate.load();
+    const auto multiple = rate > 0.0f && rate < 1.0e7f ? static_cast<std::int32_t>(rate / 192000.0f + 0.5f) : 0;
+    const std::int32_t delay = std::max(0, points * (multiple - 1) + 256);
+    std::array<float, points> window;
+    if (history_->read(view, delay, window.data(), points) != points) return 0.0f;
+    float peak = 0.0f;
+    for (const float v : window) peak = std::max(peak, std::fabs(v));
+    return peak;
+}
+
 void PWave::pollGraph(int view, std::int32_t) {
     if (history_ == nullptr || !isView(view)) return;
     const float v = span();

@@ -55,6 +55,10 @@ public:
     bool setZoomFactor(float factor);
     bool applyZoomFactor(float factor);
 
+    // The largest magnitude among the 1,024 samples that end 256 samples (plus 1,024 for each
+    // further multiple of 192 kHz in the history's rate) before the view's captured position, in
+    // the history's units (32,768 is full scale); 0 without a history or with too short a one.
+    float ringPeak(int view) const;
     // Asks the history for room for n samples reaching t seconds back; true when it has it.
     virtual bool reserveHistory(int view, float t, std::int32_t n);
     // Samples new to the view since the last call, or -1 for "draw the whole window".

@@ -95,7 +95,13 @@ bool RealFft::inverse(int order, float* data) noexcept {
     fftwf_execute_dft_c2r(p.inverse[order], reinterpret_cast<fftwf_complex*>(data), data);
     // A power of two: the product equals the quotient bit for bit.
     const float scale = 1.0f / static_cast<float>(n);
-    for (int i = 0; i < n; ++i) data[i] *= scale;
+    // In runs of 16 (fixed length, so the compiler vectorises them at -O2), then the rest.
+    int i = 0;
+    for (; i + 16 <= n; i += 16) {
+        float* run = data + i;
+        for (int j = 0; j < 16; ++j) run[j] *= scale;
+    }
+    for (; i < n; ++i) data[i] *= scale;
     return true;
 }
 

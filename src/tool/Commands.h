@@ -17,6 +17,7 @@ int runTestSignalCommand(int argc, char** argv);
 int runNmeaCommand(int argc, char** argv);
 int runHelpTextCommand(int argc, char** argv);
 int runExportTextsCommand(int argc, char** argv);
+int runListenCommand(int argc, char** argv);
 int runSettingsCommand(int argc, char** argv);
 int runDisplayCommand(int argc, char** argv);
 

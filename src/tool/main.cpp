@@ -28,6 +28,7 @@ constexpr Command commands[] = {
     {"nmea", runNmeaCommand, "print the time stamps read from an NMEA device or the system clock"},
     {"help-text", runHelpTextCommand, "print the mark and help text of an identifier"},
     {"export-texts", runExportTextsCommand, "write the translatable texts to DIR/Export.lml"},
+    {"listen", runListenCommand, "receive the encoder's packets and print rate, positions and gaps"},
     {"settings", runSettingsCommand, "print the settings tree or the interface choices"},
     {"display", runDisplayCommand, "print one redraw of the wave, spectrum or meter displays over stdin"},
 };

@@ -84,8 +84,10 @@ bool HttpServer::start(const Config& config_) {
     if (content::InstanceAccess* instance = host.instanceAccess()) {
         objectsJsRoute = std::make_unique<ObjectsJsRoute>(sessions, *instance, stopFlag, config.instanceIndex);
         updateRoute = std::make_unique<UpdateRoute>(sessions, *instance);
+        jsonRoute = std::make_unique<JsonRoute>(sessions, *instance);
         requestRouter->plug(Router::Route::ObjectsJs, objectsJsRoute.get());
         requestRouter->plug(Router::Route::Update, updateRoute.get());
+        requestRouter->plug(Router::Route::Json, jsonRoute.get());
     }
     whiteListCopy = host.whiteListText().substr(0, WhiteList::textLimit);
     whiteList = WhiteList(whiteListCopy);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/AutoResetEvent.h"
+#include "web/JsonRoute.h"
 #include "web/ReplyOutput.h"
 #include "web/ObjectsJsRoute.h"
 #include "web/Router.h"
@@ -102,6 +103,7 @@ private:
     SessionTable sessions;
     std::unique_ptr<ObjectsJsRoute> objectsJsRoute;
     std::unique_ptr<UpdateRoute> updateRoute;
+    std::unique_ptr<JsonRoute> jsonRoute;
 
     // Listener state (listener thread only, after start).
     int listenSocket = -1;

@@ -13,6 +13,8 @@
 
 using kestrava::codec::ChannelHistory;
 using kestrava::codec::ChannelRateState;
+using kestrava::codec::EncoderKernels;
+using kestrava::codec::LegacyMainChannel;
 using kestrava::codec::LegacyEncoder;
 using kestrava::codec::LegacyLpc;
 using kestrava::codec::LegacyQuantizer;
@@ -161,6 +163,53 @@ TEST(LegacyCoder, BlockOutputsAndThirdChannel) {
     EXPECT_EQ(encoder->encodeBlock(quiet.data(), codes.data(), 8, &energy, &count), 1u);
     EXPECT_EQ(encoder->encodeBlock(quiet.data(), codes.data(), LegacyEncoder::maxBlockLength + 1, &energy, &count),
               1u);
+}
+
+// The encoder codes both main channels in lock step; that must give exactly what coding channel 0
+// and then channel 1 one after the other gives: codes, steps, reconstructions, state, and the
+// energy summed over channel 0 first. Signals with loud stretches, silence and steps make the
+// recursion choose different orders on the two channels.
+TEST(LegacyCoder, PairInLockStepMatchesOneChannelAfterTheOther) {
+    constexpr std::uint32_t n = 600;
+    std::vector<float> x[2] = {std::vector<float>(n), std::vector<float>(n)};
+    std::uint32_t seed = 12345;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        const float noise = static_cast<float>(seed >> 8) / 16777216.0f - 0.5f;
+        x[0][i] = i >= 200 && i < 260 ? 0.0f : 0.6f * std::sin(0.07f * static_cast<float>(i)) + 0.05f * noise;
+        x[1][i] = i < 300 ? 0.3f * noise : (i % 40 < 20 ? 0.9f : -0.9f);
+    }
+    LegacyMain one[2], pair[2];
+    std::vector<std::int32_t> codes[4] = {std::vector<std::int32_t>(n), std::vector<std::int32_t>(n),
+                                          std::vector<std::int32_t>(n), std::vector<std::int32_t>(n)};
+    std::vector<double> steps[4] = {std::vector<double>(n), std::vector<double>(n), std::vector<double>(n),
+                                    std::vector<double>(n)};
+    std::vector<float> recon[4] = {std::vector<float>(n), std::vector<float>(n), std::vector<float>(n),
+                                   std::vector<float>(n)};
+    const EncoderKernels& k = encoderKernels();
+    float energy = 0.25f;
+    for (int c = 0; c < 2; ++c) {
+        one[c].rate.power = pair[c].rate.power = 0.01 * (c + 1);
+        energy = k.codeMainLegacy(*one[c].lpc, *one[c].history, one[c].rate, *one[c].quantizer, 16.0, x[c].data(), n,
+                                  codes[c].data(), steps[c].data(), recon[c].data(), energy);
+    }
+    LegacyMainChannel channels[2];
+    for (int c = 0; c < 2; ++c) {
+        channels[c] = {pair[c].lpc.get(),       pair[c].history.get(), &pair[c].rate,       pair[c].quantizer.get(),
+                       x[c].data(),             codes[2 + c].data(),   steps[2 + c].data(), recon[2 + c].data()};
+    }
+    std::vector<double> later(n);
+    const float pairEnergy = k.codeMainLegacyPair(channels, 16.0, n, later.data(), 0.25f);
+    EXPECT_EQ(pairEnergy, energy);
+    for (int c = 0; c < 2; ++c) {
+        SCOPED_TRACE(c);
+        EXPECT_EQ(codes[2 + c], codes[c]);
+        EXPECT_EQ(steps[2 + c], steps[c]);
+        EXPECT_EQ(recon[2 + c], recon[c]);
+        EXPECT_EQ(pair[c].rate.power, one[c].rate.power);
+        EXPECT_EQ(pair[c].history->writePos, one[c].history->writePos);
+        for (std::uint32_t i = 0; i < 16; ++i) EXPECT_EQ(pair[c].history->samples[i], one[c].history->samples[i]);
+    }
 }
 
 }  // namespace

@@ -157,6 +157,35 @@ TEST_F(Server, OpensASessionAndServesItsUpdatesOverAWebSocket) {
     server.reset();
 }
 
+TEST_F(Server, AnswersRemoteControlOverHttpAndAWebSocket) {
+    using namespace kestrava::params;
+    webtest::FakeInstance instance;
+    auto& flag = instance.add(std::make_unique<PBool>(instance.owner, 4, static_cast<kestrava::ParamId>(26), true, 0,
+                                                      ShortKey("F"), NamePair("S"), NamePair("K"), "Flag"));
+    host.instance = &instance;
+    start();
+    const std::string header =
+        "HTTP/1.0 200 OK\r\nContent-Type: application/json\r\nAccess-Control-Allow-Origin: *\r\n\r\n";
+    EXPECT_EQ(get("/json-1/"), header + "{  }\n");
+    const std::string off = "{ \"26\": { \"enabled\": \"1\", \"active\": \"1\", \"value\": \"0\", \"text\": \"Flag\" } }\n";
+    EXPECT_EQ(get("/json-1/%7B%2226%22%3A%7B%22new_value%22%3A%220%22%7D%7D"), header + off);
+    EXPECT_FALSE(flag.current());
+    std::string on = off;
+    on.replace(on.find("\"0\""), 3, "\"1\"");
+    EXPECT_EQ(get("/lumora/json-1/{\"26\":{\"new_value\":\"1\"}}"), header + on);
+
+    // On a WebSocket each request is answered with one text frame.
+    LoopbackClient ws(port);
+    upgrade(ws);
+    ws.send(frame(1, "/json-1/{\"26\":{\"new_value\":\"0\"}}"));
+    EXPECT_EQ(ws.readExactly(2 + off.size()), std::string("\x81") + static_cast<char>(off.size()) + off);
+    ws.send(frame(1, "/json-1/}"));
+    const std::string closing = "{ \"ERROR_TOO_MANY_CLOSING_BRACKETS\" }\n";
+    EXPECT_EQ(ws.readExactly(2 + closing.size()), std::string("\x81") + static_cast<char>(closing.size()) + closing);
+    EXPECT_FALSE(flag.current());
+    server.reset();
+}
+
 TEST_F(Server, RefusesCrossSiteUpgradesAndOverlongKeys) {
     start();
     LoopbackClient other(port);
