@@ -4,6 +4,18 @@
 
 namespace kestrava::params {
 
+namespace {
+
+// A list declared without some row operation lays its rows out without it.
+PListManager::RowOperations withNoOps(PListManager::RowOperations ops) {
+    if (!ops.clearRow) ops.clearRow = [](std::int64_t) {};
+    if (!ops.moveRow) ops.moveRow = [](std::int64_t, std::int64_t) {};
+    if (!ops.showRow) ops.showRow = [](std::int64_t, bool) {};
+    return ops;
+}
+
+}  // namespace
+
 PListManager::PListManager(ParamOwner& owner, std::uint32_t viewMask, ParamId id, std::int32_t fixed,
                            std::int32_t minimum, std::int32_t maximum, std::int32_t fullScale,
                            std::int32_t defaultCount, const ShortKey& shortKey, const NamePair& section,
@@ -11,7 +23,7 @@ PListManager::PListManager(ParamOwner& owner, std::uint32_t viewMask, ParamId id
     : PInt(owner, viewMask, id, 44, minimum, maximum < 0 ? 0 : maximum, fullScale, defaultCount, shortKey, section,
            key, name, ""),
       fixedRows(fixed < 0 ? 0 : (fixed > maximum ? (maximum < 0 ? 0 : maximum) : fixed)),
-      ops(std::move(rowOps)),
+      ops(withNoOps(std::move(rowOps))),
       rowUsed(new std::atomic<bool>[static_cast<std::size_t>(maximum_)]),
       usedRowCount(fixedRows) {
     for (std::int64_t i = 0; i < maximum_; ++i) rowUsed[static_cast<std::size_t>(i)].store(i < fixedRows);

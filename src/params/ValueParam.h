@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 #include <type_traits>
+#include <utility>
 
 namespace kestrava::params {
 
@@ -32,6 +33,13 @@ public:
         std::lock_guard lock(mutex);
         slots[static_cast<std::size_t>(slot)] = v;
     }
+    // Reads a text in place, without a copy (for code that must not allocate). `f` runs under the
+    // lock and must not touch another parameter.
+    template <class F>
+    decltype(auto) inspect(int slot, F&& f) const {
+        std::lock_guard lock(mutex);
+        return std::forward<F>(f)(std::as_const(slots[static_cast<std::size_t>(slot)]));
+    }
 
 private:
     mutable std::mutex mutex;
@@ -54,6 +62,11 @@ public:
     // ---- values
     T getValue(int kind) const { return slots.load(slotOf(kind)); }
     T current() const { return slots.load(currentSlot); }
+    // The current text read in place (text parameters only); see ValueSlots::inspect.
+    template <class F>
+    decltype(auto) inspectCurrent(F&& f) const {
+        return slots.inspect(currentSlot, std::forward<F>(f));
+    }
     // Makes v current: false (nothing raised) when it equals the current value.
     virtual bool setValue(T v) { return commitValue(std::move(v)); }
     virtual std::string formatValue(int view, const T& v) const = 0;

@@ -13,6 +13,7 @@
 #include "params/PSubLevel.h"
 #include "params/PWave.h"
 #include "settings/EncoderSettings.h"
+#include "settings/RowTable.h"
 #include "settings/SectionNames.h"
 #include "settings/TreeBuilder.h"
 #include "settings/ValueTables.h"
@@ -29,222 +30,6 @@ namespace kestrava::settings {
 using namespace params;
 
 namespace {
-
-// What a table row declares. Section, Destinations and Accounts are steps of the sequence,
-// not rows: a section change and the two generated families.
-enum class Cls : std::uint8_t {
-    Section, Hr, SubLevel, Bool, Enum, String, Dec, Int, Float, GainDb, Tilt, ListManager, Button, Wave,
-    Spectrum, Destinations, Accounts, DisplayText, ErrorList,
-};
-
-// Where a row's default comes from.
-enum class Def : std::uint8_t {
-    None, Literal, ProgramVersion, WebEnabled, WebPort, WebWhiteList, WebLowBandwidth, CodecVersion, PlusMode,
-    BitrateV1, Bitrate, BitratePlus, VariableBitrate, VbrNoiseLevel, VbrMaxBitrate, ResetInterval, FecGroupSize,
-    FecOverhead, RateLimit, GpsOn, GpsDevice, GpsDeviceName, GpsClockOffset, GpsBaudRate, GpsUsbDelay, GpsLock,
-    NmeaData, NmeaTimestampText, GpsEncoderOffsetText, GpsStamperSampleRateText, StreamProtection, StreamKey,
-    StreamPassword, StreamKeyEntry, ActiveDestinationCount, InputDevice, InputGain, TiltOn, TiltRc, AncillaryData,
-};
-
-enum class List : std::uint8_t {
-    None, Version, BitrateV0, BitrateV1, BitratePlus, VbrBits, VbrQuality, GpsDevice, GpsBaud, Soundcards,
-};
-
-enum class Action : std::uint8_t { None, HashStreamPassword, ApplyStreamKeyEntry };
-
-// The initial shown state; the visibility walk applies the same rules later.
-enum class Shown : std::uint8_t { Always, VersionIs0, PlainBitrate, PlusBitrate, NamedGpsDevice, SystemClock, NotSystemClock };
-
-namespace Attr {
-inline constexpr unsigned notEditable = 1u << 0;
-inline constexpr unsigned noSave = 1u << 1;
-inline constexpr unsigned notGeneral = 1u << 2;
-inline constexpr unsigned presetMode1 = 1u << 3;  // resettable, not part of presets
-inline constexpr unsigned presetMode0 = 1u << 4;  // neither
-inline constexpr unsigned hideWhileDisabled = 1u << 5;
-inline constexpr unsigned rateCompanion = 1u << 6;  // shows the stream rate beside the limit
-inline constexpr unsigned unknownAllowed = 1u << 7;
-}  // namespace Attr
-
-struct RowSpec {
-    Cls cls;
-    ParamId id = ID_NONE;
-    std::uint32_t viewMask = 4;
-    const char* shortKey = "";
-    const char* key = "";
-    const char* title = "";
-    const char* format = "";
-    Def def = Def::None;
-    List list = List::None;
-    Action action = Action::None;
-    unsigned attrs = 0;
-    Shown shown = Shown::Always;
-    int arg = 0;  // section entry, sub-level level, bool style, text length, float kind
-    double minimum = 0, maximum = 0, scale = 0;
-    int decimals = 0;
-    const char* caption = nullptr;  // group caption of a sub-level
-    double literal = 0;             // a literal default (display time spans)
-};
-
-// The declaration in creation order.
-constexpr RowSpec rowTable[] = {
-    {.cls = Cls::Section, .arg = SectionEntry::webInterface},
-    {.cls = Cls::Hr, .id = ID_OPEN_SYSTEM_INFO, .title = "System info"},
-    {.cls = Cls::Hr, .id = ID_OPEN_WAVE_OUTPUT_LMXFP, .title = "Output"},
-    {.cls = Cls::Hr, .id = ID_OPEN_FMOUTPUT, .title = "Output signal"},
-    {.cls = Cls::String, .id = NOSAVEPARAM_SWVERSION, .shortKey = "SWVER", .key = "Software version",
-     .title = "Software version", .format = "%s", .def = Def::ProgramVersion,
-     .attrs = Attr::notEditable | Attr::noSave, .arg = 24},
-    {.cls = Cls::SubLevel, .id = ID_SUBLEVEL_GLOBAL, .title = "Main", .arg = 0, .caption = "Configuration"},
-    {.cls = Cls::SubLevel, .id = ID_SUBLEVEL_GLOBAL_WEB, .title = "Web interface", .arg = 1},
-    {.cls = Cls::Hr, .id = ID_OPEN_WEB, .title = "Web"},
-    {.cls = Cls::Bool, .id = PARAM_WebserverEnable, .shortKey = "WebEnab", .key = "Enable web interface",
-     .title = "Enable web interface", .def = Def::WebEnabled, .attrs = Attr::notGeneral, .arg = 1},
-    {.cls = Cls::Dec, .id = PARAM_WebserverPort, .shortKey = "WebPort", .key = "Port", .title = "Port",
-     .format = "%d", .def = Def::WebPort, .attrs = Attr::presetMode1 | Attr::notGeneral},
-    {.cls = Cls::String, .id = PARAM_WebServer_Whitelist, .shortKey = "WebWhite", .key = "Whitelist",
-     .title = "Whitelist", .format = "%s", .def = Def::WebWhiteList, .attrs = Attr::presetMode1 | Attr::notGeneral,
-     .arg = 1024},
-    {.cls = Cls::Bool, .id = PARAM_WebServer_LowBandwidth, .shortKey = "WebLowBW", .key = "Low bandwidth",
-     .title = "Low bandwidth mode", .def = Def::WebLowBandwidth, .arg = 0},
-
-    // Codec quality and error recovery.
-    {.cls = Cls::Section, .arg = SectionEntry::encoder},
-    {.cls = Cls::SubLevel, .id = ID_SUBLEVEL_KVRA, .viewMask = 2, .title = "Kestrava encoder", .arg = 1},
-    {.cls = Cls::Hr, .id = ID_SUBLEVEL_KVRA_PHR_STREAM, .title = "Stream"},
-    {.cls = Cls::Hr, .id = ID_SUBLEVEL_KVRA_PHR_TOP, .title = "Stream"},
-    {.cls = Cls::Hr, .id = ID_SUBLEVEL_KVRA_PHR, .title = "Quality settings"},
-    {.cls = Cls::Enum, .id = PARAM_KVRA_Version, .shortKey = "KVRAVers", .key = "Corvix Kestrava  version",
-     .title = "Version", .def = Def::CodecVersion, .list = List::Version, .scale = 1024},
-    {.cls = Cls::Bool, .id = PARAM_KVRA_PlusEnabled, .shortKey = "KVRAPlus", .key = "Use Corvix Kestrava Plus",
-     .title = "Encode in Kestrava+ (very low bitrates)", .def = Def::PlusMode, .attrs = Attr::hideWhileDisabled},
-    {.cls = Cls::Enum, .id = PARAM_KVRA_Bitrate_V0, .shortKey = "KVRABaud", .key = "Corvix Kestrava Bitrate",
-     .title = "Bitrate (V1)", .def = Def::BitrateV1, .list = List::BitrateV0, .shown = Shown::VersionIs0,
-     .scale = 4096},
-    {.cls = Cls::Enum, .id = PARAM_KVRA_Bitrate_V1, .shortKey = "KVRABau1", .key = "Corvix Kestrava Bitrate V2",
-     .title = "Bitrate", .def = Def::Bitrate, .list = List::BitrateV1, .shown = Shown::PlainBitrate, .scale = 4096},
-    {.cls = Cls::Enum, .id = PARAM_KVRA_Bitrate_V4PLUS, .shortKey = "KVRABa4P",
-     .key = "Corvix Kestrava Bitrate Kestrava Plus", .title = "Bitrate", .def = Def::BitratePlus,
-     .list = List::BitratePlus, .shown = Shown::PlusBitrate, .scale = 4096},
-    {.cls = Cls::Bool, .id = PARAM_KVRA_VariableBitrate, .shortKey = "KVRAVBR",
-     .key = "Use Corvix Kestrava Plus variable bitrate", .title = "Variable bitrate", .def = Def::VariableBitrate,
-     .attrs = Attr::hideWhileDisabled},
-    {.cls = Cls::Enum, .id = PARAM_KVRA_VariableBitrateBits, .shortKey = "KVRAVBRB",
-     .key = "Use Corvix Kestrava Plus variable bitrate - Noise level", .title = "VBR noise level",
-     .def = Def::VbrNoiseLevel, .list = List::VbrBits, .attrs = Attr::hideWhileDisabled, .scale = 32768},
-    {.cls = Cls::Enum, .id = PARAM_KVRA_VariableBitrateQuality, .shortKey = "KVRAVBRM",
-     .key = "Use Corvix Kestrava Plus variable bitrate - Maximum bitrate", .title = "VBR maximum bitrate",
-     .def = Def::VbrMaxBitrate, .list = List::VbrQuality, .attrs = Attr::hideWhileDisabled, .scale = 4096},
-    {.cls = Cls::Hr, .id = ID_SUBLEVEL_KVRA_PHR_RECOVERY, .title = "Error recovery"},
-    {.cls = Cls::Float, .id = PARAM_KVRA_ResetInterval, .shortKey = "KVRARInt",
-     .key = "Corvix Kestrava Reset packet interval", .title = "Keyframe interval", .format = "%.1f sec",
-     .def = Def::ResetInterval, .arg = 1, .minimum = 0, .maximum = 5, .scale = 3600, .decimals = 1},
-    {.cls = Cls::Int, .id = PARAM_KVRA_RedundancyPacketDelay, .shortKey = "KVRARPD",
-     .key = "Corvix Kestrava Redundancy packet delay", .title = "Error correction size / Delay",
-     .format = "%d packets", .def = Def::FecGroupSize, .minimum = 0, .maximum = 255, .scale = 4096},
-    {.cls = Cls::Int, .id = PARAM_KVRA_RedundancyPacketOverhead, .shortKey = "KVRARPO",
-     .key = "Corvix Kestrava Redundancy packet overhead", .title = "Error correction overhead",
-     .format = "%d packets", .def = Def::FecOverhead, .minimum = 0, .maximum = 255, .scale = 4096},
-    {.cls = Cls::Int, .id = PARAM_KVRA_TRPMaxBytesPerSecond, .shortKey = "KVRATMBS",
-     .key = "Corvix Kestrava Rate limiter", .title = "Limit rate below", .format = "%d kbit/s",
-     .def = Def::RateLimit, .attrs = Attr::rateCompanion, .minimum = 0, .maximum = 512, .scale = 16384},
-
-    // GPS synchronisation and status.
-    {.cls = Cls::SubLevel, .id = ID_SUBLEVEL_KVRA_GPS, .title = "GPS", .arg = 2},
-    {.cls = Cls::Hr, .id = ID_OPEN_KVRA_GPS_SFN, .title = "GPS SFN"},
-    {.cls = Cls::Hr, .id = ID_OPEN_KVRA_GPS, .title = "GPS synchronization"},
-    {.cls = Cls::Hr, .id = ID_OPEN_KVRA_SETTINGS_GPS, .title = "GPS synchronization"},
-    {.cls = Cls::Bool, .id = PARAM_KVRA_gps_stamping_enabled, .shortKey = "KVRAGPEn",
-     .key = "Enable GPS time encoding", .title = "Enable GPS time encoding", .def = Def::GpsOn},
-    {.cls = Cls::Hr, .id = ID_OPEN_KVRA_GPS_NMEA_PPS, .title = "NMEA"},
-    {.cls = Cls::Enum, .id = PARAM_KVRA_GpsNmeaDeviceSelection, .shortKey = "KVRGPSSe",
-     .key = "Corvix Kestrava GPS NMEA device", .title = "GPS NMEA device", .def = Def::GpsDevice,
-     .list = List::GpsDevice, .attrs = Attr::presetMode1, .scale = 256},
-    {.cls = Cls::String, .id = PARAM_KVRA_GpsNmeaDeviceName, .shortKey = "KVRGPSDe",
-     .key = "Corvix Kestrava GPS NMEA device name", .title = "Name", .format = "%s", .def = Def::GpsDeviceName,
-     .attrs = Attr::presetMode1, .shown = Shown::NamedGpsDevice, .arg = 256},
-    {.cls = Cls::Float, .id = PARAM_KVRA_GpsSystemClockOffset, .shortKey = "KVRGPSCO",
-     .key = "Corvix Kestrava GPS System clock offset", .title = "System clock offset vs GPS clock",
-     .format = "+%.2f s", .def = Def::GpsClockOffset, .shown = Shown::SystemClock, .arg = 1, .minimum = -1,
-     .maximum = 1, .scale = 10, .decimals = 2},
-    {.cls = Cls::Enum, .id = PARAM_KVRA_GpsNmeaDeviceBaudrate, .shortKey = "KVRGPSBa",
-     .key = "Corvix Kestrava GPS NMEA device baud rate", .title = "Baudrate", .def = Def::GpsBaudRate,
-     .list = List::GpsBaud, .attrs = Attr::presetMode1, .shown = Shown::NotSystemClock, .scale = 256000},
-    {.cls = Cls::Float, .id = PARAM_KVRA_GpsStampingDelay, .shortKey = "KVRGPSSO",
-     .key = "Corvix Kestrava GPS NMEA USB timestamp reception delay", .title = "USB reception delay",
-     .format = "%.3f s", .def = Def::GpsUsbDelay, .shown = Shown::NotSystemClock, .arg = 1, .minimum = 0,
-     .maximum = 0.25, .scale = 10, .decimals = 3},
-    {.cls = Cls::Hr, .id = ID_OPEN_KVRA_GPS_STATUS, .title = "Status"},
-    {.cls = Cls::Bool, .id = NOSAVEPARAM_has_gps_lock, .title = "GPS lock", .def = Def::GpsLock, .arg = 2},
-    {.cls = Cls::Bool, .id = NOSAVEPARAM_has_nmea_timestamps, .title = "NMEA data", .def = Def::NmeaData, .arg = 2},
-    {.cls = Cls::String, .id = NOSAVEPARAM_has_nmea_timestamps_timestamp, .title = "GPS NMEA data", .format = "%s",
-     .def = Def::NmeaTimestampText, .attrs = Attr::noSave | Attr::notEditable, .arg = 64},
-    {.cls = Cls::String, .id = NOSAVEPARAM_has_gps_encoderOffset, .title = "Remaining offset to be compensated",
-     .format = "%s", .def = Def::GpsEncoderOffsetText, .attrs = Attr::noSave | Attr::notEditable, .arg = 64},
-    {.cls = Cls::String, .id = NOSAVEPARAM_gpsStatus_stamperSampleRate, .title = "Average samples between NMEA",
-     .format = "%s", .def = Def::GpsStamperSampleRateText, .attrs = Attr::noSave | Attr::notEditable, .arg = 64},
-
-    // Stream security.
-    {.cls = Cls::SubLevel, .id = ID_SUBLEVEL_KVRA_SECURITY, .title = "Security", .arg = 2},
-    {.cls = Cls::Hr, .id = ID_OPEN_KVRA_SECURITY_TOP, .title = "Password Protected Stream"},
-    {.cls = Cls::Hr, .id = ID_OPEN_KVRA_SECURITY, .title = "Security"},
-    {.cls = Cls::Bool, .id = PARAM_KVRA_PasswordProtectStream, .shortKey = "KVRAPWP",
-     .key = "Password protect stream", .title = "Password protect stream", .def = Def::StreamProtection},
-    {.cls = Cls::String, .id = PARAM_KVRA_Key, .shortKey = "KVRAPWKe", .key = "Stream hash key",
-     .title = "Active hash", .format = "%s", .def = Def::StreamKey, .attrs = Attr::notEditable, .arg = 32},
-    {.cls = Cls::String, .id = NOSAVEPARAM_KVRA_Password, .shortKey = "KVRAPW", .key = "Password (unsaved)",
-     .title = "New password", .format = "%s", .def = Def::StreamPassword,
-     .attrs = Attr::presetMode0 | Attr::noSave, .arg = 128},
-    {.cls = Cls::Button, .id = NOSAVEPARAM_KVRA_Password_Apply, .title = "Password to hash",
-     .action = Action::HashStreamPassword},
-    {.cls = Cls::String, .id = NOSAVEPARAM_KVRA_Hash, .shortKey = "KVRAKE", .key = "Hash key (unsaved)",
-     .title = "New hash", .format = "%s", .def = Def::StreamKeyEntry, .attrs = Attr::presetMode0 | Attr::noSave,
-     .arg = 32},
-    {.cls = Cls::Button, .id = NOSAVEPARAM_KVRA_Hash_Apply, .title = "Activate hash",
-     .action = Action::ApplyStreamKeyEntry},
-
-    // Destinations: the heading, the list manager, then five rows per destination.
-    {.cls = Cls::Hr, .id = ID_OPEN_KVRA, .title = "Destinations"},
-    {.cls = Cls::ListManager, .id = PARAM_KVRA_OUTPUTCOUNT, .shortKey = "kvraNofO",
-     .key = "Number of active outputs", .title = "Kestrava targets", .def = Def::ActiveDestinationCount,
-     .minimum = 1, .maximum = destinationCount, .scale = 1000},
-    {.cls = Cls::Destinations},
-
-    // Input sound card and its displays.
-    {.cls = Cls::Section, .arg = SectionEntry::inputSoundcard},
-    {.cls = Cls::SubLevel, .id = ID_SUBLEVEL_SOUNDCARDS_INPUT, .title = "Input", .arg = 1},
-    {.cls = Cls::Hr, .id = ID_OPEN_INPUTSOUNDCARD_DEVICE_TOP, .title = "Input"},
-    {.cls = Cls::Hr, .id = ID_OPEN_INPUTSOUNDCARD, .title = "Input sound card"},
-    {.cls = Cls::Enum, .id = NOSAVEPARAM_INPUT1_Device, .shortKey = "ScInDevi", .key = "Device ID",
-     .title = "Main input", .def = Def::InputDevice, .list = List::Soundcards,
-     .attrs = Attr::presetMode1 | Attr::unknownAllowed, .scale = 64},
-    {.cls = Cls::Hr, .id = ID_OPEN_INPUTSOUNDCARD_GAIN, .title = "Low input level correction"},
-    {.cls = Cls::GainDb, .id = PARAM_INPUT1_Gain, .shortKey = "ScInGain", .key = "Gain", .title = "Input gain",
-     .format = "%+.2f dB (%.1f%%)", .def = Def::InputGain},
-    {.cls = Cls::Hr, .id = ID_OPEN_INPUTSOUNDCARDTILT, .title = "Input tilt"},
-    {.cls = Cls::Bool, .id = PARAM_inputtilt_on, .shortKey = "ScInTiEn", .key = "Tilt correction - Enabled",
-     .title = "Correction enabled", .def = Def::TiltOn},
-    {.cls = Cls::Tilt, .id = PARAM_inputtilt_rc, .shortKey = "ScInRc", .key = "Tilt correction - RC", .title = "RC",
-     .format = "%s", .def = Def::TiltRc, .attrs = Attr::presetMode1},
-    {.cls = Cls::Hr, .id = ID_OPEN_IO_O_OVERVIEW, .title = "Input scope"},
-    {.cls = Cls::Hr, .id = ID_OPEN_IO_OUT_MPX, .title = "Input spectrum"},
-    // Scope on the second history (flags 0, 1, 0); spectrum on the first (62,000 and 1).
-    {.cls = Cls::Wave, .id = OUTPUT_FM_WAVE, .def = Def::Literal, .literal = 0.025},
-    {.cls = Cls::Spectrum, .id = OUTPUT_FM_MPX, .def = Def::Literal, .literal = -8192},
-    {.cls = Cls::Hr, .id = ID_OPEN_INPUTSOUNDCARDTILT2, .title = "Input & detilted input"},
-    // The input before (first history) and after tilt correction (second history, linked to the
-    // first wave, history offset 1); flags 1, 1, 1.
-    {.cls = Cls::Wave, .id = INPUT_WAVE2, .shortKey = "ScInTilt", .key = "Tilt correction - waveform display",
-     .def = Def::Literal, .attrs = Attr::noSave, .literal = 0.2},
-    {.cls = Cls::Wave, .id = INPUT_WAVE_DETILTED, .def = Def::Literal, .literal = 0.2},
-
-    {.cls = Cls::Accounts},
-
-    // Closing rows.
-    {.cls = Cls::DisplayText, .id = NOSAVEPARAM_GPO, .title = "Last received ancillary data", .format = "%s",
-     .def = Def::AncillaryData, .arg = 128},
-    {.cls = Cls::ErrorList, .id = ID_CORVIX_KOEK_ERRORS, .viewMask = 2},
-};
 
 const LMEnumList* listOf(List l, const TreeSources& s) {
     switch (l) {
@@ -291,48 +76,48 @@ struct DefaultValue {
 DefaultValue defaultOf(const RowSpec& r, const TreeSources& src) {
     const EncoderSettings& e = *src.settings;
     DefaultValue v;
-    switch (r.def) {
-        case Def::None: break;
-        case Def::Literal: v.f = static_cast<float>(r.literal); break;
-        case Def::ProgramVersion: v.s = src.programVersion; break;
-        case Def::WebEnabled: v.b = src.webEnabled; break;
-        case Def::WebPort: v.i = src.webPort; break;
-        case Def::WebWhiteList: v.s = src.webWhiteList; break;
-        case Def::WebLowBandwidth: v.b = src.webLowBandwidth; break;
-        case Def::CodecVersion: v.i = e.codecVersion; break;
-        case Def::PlusMode: v.b = e.plusMode; break;
-        case Def::BitrateV1: v.i = e.bitrateV1; break;
-        case Def::Bitrate: v.i = e.bitrate; break;
-        case Def::BitratePlus: v.i = e.bitratePlus; break;
-        case Def::VariableBitrate: v.b = e.variableBitrate; break;
-        case Def::VbrNoiseLevel: v.i = e.vbrNoiseLevel; break;
-        case Def::VbrMaxBitrate: v.i = e.vbrMaxBitrate; break;
-        case Def::ResetInterval: v.f = e.keyframeInterval; break;
-        case Def::FecGroupSize: v.i = e.fecGroupSize; break;
-        case Def::FecOverhead: v.i = e.fecOverhead; break;
-        case Def::RateLimit: v.i = e.rateLimitMargin; break;
-        case Def::GpsOn: v.b = e.gpsOn; break;
-        case Def::GpsDevice: v.i = e.gpsDevice; break;
-        case Def::GpsDeviceName: v.s = fieldText(e.gpsDeviceName); break;
-        case Def::GpsClockOffset: v.f = e.gpsClockOffset; break;
-        case Def::GpsBaudRate: v.i = e.gpsBaudRate; break;
-        case Def::GpsUsbDelay: v.f = e.gpsUsbDelay; break;
-        case Def::GpsLock: v.b = src.gpsLockStatus; break;
-        case Def::NmeaData: v.b = src.nmeaDataStatus; break;
-        case Def::NmeaTimestampText: v.s = src.nmeaTimestampText; break;
-        case Def::GpsEncoderOffsetText: v.s = src.gpsEncoderOffsetText; break;
-        case Def::GpsStamperSampleRateText: v.s = src.gpsStamperSampleRateText; break;
-        case Def::StreamProtection: v.b = e.streamProtection; break;
+    switch (r.field) {
+        case Field::None: break;
+        case Field::Literal: v.f = static_cast<float>(r.literal); break;
+        case Field::ProgramVersion: v.s = src.programVersion; break;
+        case Field::WebEnabled: v.b = src.webEnabled; break;
+        case Field::WebPort: v.i = src.webPort; break;
+        case Field::WebWhiteList: v.s = src.webWhiteList; break;
+        case Field::WebLowBandwidth: v.b = src.webLowBandwidth; break;
+        case Field::CodecVersion: v.i = e.codecVersion; break;
+        case Field::PlusMode: v.b = e.plusMode; break;
+        case Field::BitrateV1: v.i = e.bitrateV1; break;
+        case Field::Bitrate: v.i = e.bitrate; break;
+        case Field::BitratePlus: v.i = e.bitratePlus; break;
+        case Field::VariableBitrate: v.b = e.variableBitrate; break;
+        case Field::VbrNoiseLevel: v.i = e.vbrNoiseLevel; break;
+        case Field::VbrMaxBitrate: v.i = e.vbrMaxBitrate; break;
+        case Field::ResetInterval: v.f = e.keyframeInterval; break;
+        case Field::FecGroupSize: v.i = e.fecGroupSize; break;
+        case Field::FecOverhead: v.i = e.fecOverhead; break;
+        case Field::RateLimit: v.i = e.rateLimitMargin; break;
+        case Field::GpsOn: v.b = e.gpsOn; break;
+        case Field::GpsDevice: v.i = e.gpsDevice; break;
+        case Field::GpsDeviceName: v.s = fieldText(e.gpsDeviceName); break;
+        case Field::GpsClockOffset: v.f = e.gpsClockOffset; break;
+        case Field::GpsBaudRate: v.i = e.gpsBaudRate; break;
+        case Field::GpsUsbDelay: v.f = e.gpsUsbDelay; break;
+        case Field::GpsLock: v.b = src.gpsLockStatus; break;
+        case Field::NmeaData: v.b = src.nmeaDataStatus; break;
+        case Field::NmeaTimestampText: v.s = src.nmeaTimestampText; break;
+        case Field::GpsEncoderOffsetText: v.s = src.gpsEncoderOffsetText; break;
+        case Field::GpsStamperSampleRateText: v.s = src.gpsStamperSampleRateText; break;
+        case Field::StreamProtection: v.b = e.streamProtection; break;
         // Cut to the 32 characters of the row, so the default always fits.
-        case Def::StreamKey: v.s = fieldText(e.activeStreamKeyHash, 32); break;
-        case Def::StreamPassword: v.s = fieldText(e.newStreamPassword); break;
-        case Def::StreamKeyEntry: v.s = fieldText(e.newStreamKeyHash); break;
-        case Def::ActiveDestinationCount: v.i = src.activeDestinationCount; break;
-        case Def::InputDevice: v.i = e.inputDevice; break;
-        case Def::InputGain: v.f = e.inputGain; break;
-        case Def::TiltOn: v.b = e.tiltOn; break;
-        case Def::TiltRc: v.f = e.tiltRc; break;
-        case Def::AncillaryData: v.s = src.ancillaryDataText; break;
+        case Field::StreamKey: v.s = fieldText(e.activeStreamKeyHash, 32); break;
+        case Field::StreamPassword: v.s = fieldText(e.newStreamPassword); break;
+        case Field::StreamKeyEntry: v.s = fieldText(e.newStreamKeyHash); break;
+        case Field::ActiveDestinationCount: v.i = src.activeDestinationCount; break;
+        case Field::InputDevice: v.i = e.inputDevice; break;
+        case Field::InputGain: v.f = e.inputGain; break;
+        case Field::TiltOn: v.b = e.tiltOn; break;
+        case Field::TiltRc: v.f = e.tiltRc; break;
+        case Field::AncillaryData: v.s = src.ancillaryDataText; break;
     }
     return v;
 }
@@ -353,18 +138,8 @@ struct RuleRows {
 bool enabledValue(const PBool* p) { return p != nullptr && p->isEnabled() && p->current(); }
 
 bool shownBy(Shown rule, const RuleRows& r) {
-    const std::int32_t version = r.version != nullptr ? r.version->current() : 0;
-    const std::int32_t gps = r.gpsDevice != nullptr ? r.gpsDevice->current() : -1;
-    switch (rule) {
-        case Shown::Always: return true;
-        case Shown::VersionIs0: return version == 0;
-        case Shown::PlainBitrate: return version > 0 && !enabledValue(r.plus);
-        case Shown::PlusBitrate: return enabledValue(r.plus);
-        case Shown::NamedGpsDevice: return gps == -1;
-        case Shown::SystemClock: return gps == -2;
-        case Shown::NotSystemClock: return gps != -2;
-    }
-    return true;
+    return shownByRule(rule, r.version != nullptr ? r.version->current() : 0, enabledValue(r.plus),
+                       r.gpsDevice != nullptr ? r.gpsDevice->current() : -1);
 }
 
 void declareDestinations(TreeBuilder& b) {
@@ -497,7 +272,7 @@ std::vector<std::unique_ptr<Param>> buildEncoderSettings(ParamOwner& owner, cons
     TreeBuilder b(owner, sources);
     b.rows.reserve(encoderParamCount);
     RuleRows rules;
-    for (const RowSpec& r : rowTable) {
+    for (const RowSpec& r : encoderRowTable()) {
         switch (r.cls) {
             case Cls::Section: b.section = sectionName(r.arg); continue;
             case Cls::Destinations: declareDestinations(b); continue;
@@ -509,7 +284,7 @@ std::vector<std::unique_ptr<Param>> buildEncoderSettings(ParamOwner& owner, cons
         }
         Param* p = declareRow(b, r, rules);
         applyAttributes(*p, r.attrs);
-        if (r.shown != Shown::Always) p->setShown(shownBy(r.shown, rules));
+        if (r.shown != Shown::NoRule) p->setShown(shownBy(r.shown, rules));
     }
     return std::move(b.rows);
 }
