@@ -25,7 +25,7 @@ struct TreeOverInstance {
     };
 
     TreeOverInstance(kestrava::settings::EncoderSettings& settings, std::function<void()> apply,
-                     const std::vector<SoundcardEntry>& soundcards = {}) {
+                     const std::vector<kestrava::audio::soundcard::SoundcardEntry>& soundcards = {}) {
         NoAdapters none;
         kestrava::settings::fillSoundcardList(cards, soundcards);
         kestrava::settings::fillInterfaceList(nics, none);

@@ -34,6 +34,7 @@ namespace {
 
 using namespace kestrava;
 using namespace kestrava::params;
+using namespace kestrava::audio::soundcard;
 using Clock = std::chrono::steady_clock;
 using transporttest::Bytes;
 
