@@ -156,7 +156,7 @@ TEST(MpxAnalyser, SineLandsOnItsColumn) {
     EXPECT_EQ(mpx.drawSpectrum(canvas, 3, 0.0f, 0, 200), 0);
 }
 
-// The spectrum takes its canvas size, limited to 1024 x 1023, and never zooms.
+// The MPX display takes its canvas size, limited to 1024 x 1023, and never zooms.
 TEST(MpxAnalyser, CanvasSizeAndNoZoom) {
     ASSERT_TRUE(kestrava::RealFft::prepare());
     TestOwner owner;
