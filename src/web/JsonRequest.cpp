@@ -1,4 +1,5 @@
 #include "web/JsonRequest.h"
+#include "web/RequestExcerpt.h"
 
 #include "web/JsonText.h"
 
@@ -168,23 +169,11 @@ JsonRequest::Result JsonRequest::parse(std::string_view body, JsonReply& reply, 
 }
 
 std::string JsonRequest::diagnostic(std::string_view body, const Result& result) {
-    constexpr std::size_t excerptChars = 32;
     std::string line = "Bad /json request: ";
     line += result.error;
     line += " - ";
     const std::string_view rest = result.errorAt < body.size() ? body.substr(result.errorAt) : std::string_view{};
-    std::size_t shown = 0;
-    for (; shown < rest.size() && shown < excerptChars; ++shown) {
-        const auto c = static_cast<unsigned char>(rest[shown]);
-        if (c >= 0x20 && c < 0x7F && c != '\\') {
-            line += static_cast<char>(c);
-        } else {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(c));
-            line += escaped;
-        }
-    }
-    if (shown < rest.size()) line += "...";
+    appendRequestExcerpt(line, rest);
     if (rest.empty()) line += "(end of request)";
     return line;
 }

@@ -1,4 +1,5 @@
 #include "web/UpdateBody.h"
+#include "web/RequestExcerpt.h"
 
 #include <cstdio>
 
@@ -59,21 +60,9 @@ std::string_view UpdateBody::bodyOf(std::string_view path) {
 }
 
 std::string UpdateBody::diagnostic(std::string_view body, const Result& result) {
-    constexpr std::size_t excerptChars = 32;
     std::string line = "Bad character in string - ";
     const std::string_view rest = result.firstBad < body.size() ? body.substr(result.firstBad) : std::string_view{};
-    std::size_t shown = 0;
-    for (; shown < rest.size() && shown < excerptChars; ++shown) {
-        const auto c = static_cast<unsigned char>(rest[shown]);
-        if (c >= 0x20 && c < 0x7F && c != '\\') {
-            line += static_cast<char>(c);
-        } else {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(c));
-            line += escaped;
-        }
-    }
-    if (shown < rest.size()) line += "...";
+    appendRequestExcerpt(line, rest);
     if (result.badCharacters > 1) line += " (" + std::to_string(result.badCharacters) + " bad characters)";
     return line;
 }
